@@ -1,0 +1,77 @@
+#include "applets/applet_list.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "plugin/log.h"
+
+namespace qor {
+
+std::size_t AppletList::KeyHash::operator()(const Key& key) const {
+    const std::hash<std::u16string_view> hash;
+    return hash(key.appletID) * 31 + hash(key.appletVersion);
+}
+
+bool AppletList::registerApplet(const std::shared_ptr<AppletRecord>& record) {
+    if (!record) {
+        return false;
+    }
+    if (index_.contains(Key{record->appletID, record->appletVersion})) {
+        logLine(kLogDuplicate, LogComponent::kAppletManager,
+                u"Applet is already registered. Type:%s  ID:%s  Version:%s",
+                record->appletType.c_str(), record->appletID.c_str(),
+                record->appletVersion.c_str());
+        return false;
+    }
+    logLine(kLogProgress, LogComponent::kAppletManager,
+            u"Registering Applet. Type:%s  ID:%s  Version:%s", record->appletType.c_str(),
+            record->appletID.c_str(), record->appletVersion.c_str());
+    records_.push_back(record);
+    index_.emplace(Key{record->appletID, record->appletVersion}, record);
+    dropPending(record);
+    return true;
+}
+
+const std::shared_ptr<AppletRecord>& AppletList::findApplet(
+    std::u16string_view appletID, std::u16string_view appletVersion) const {
+    static const std::shared_ptr<AppletRecord> none;
+    if (appletID.empty()) {
+        return none;
+    }
+    const auto found = index_.find(Key{appletID, appletVersion});
+    return found != index_.end() ? found->second : none;
+}
+
+std::shared_ptr<AppletRecord> AppletList::createPending(std::u16string_view appletID,
+                                                        std::u16string_view appletVersion,
+                                                        std::u16string_view appletPath) {
+    auto record = std::make_shared<AppletRecord>();
+    record->appletID = appletID;
+    record->appletVersion = appletVersion;
+    record->appletPath = appletPath;
+    pending_.push_back(record);
+    return record;
+}
+
+std::shared_ptr<AppletRecord> AppletList::findPending(std::u16string_view appletID,
+                                                      std::u16string_view appletVersion) const {
+    if (appletID.empty()) {
+        return nullptr;
+    }
+    const auto found = std::find_if(pending_.begin(), pending_.end(), [&](const auto& record) {
+        return record->appletID == appletID && record->appletVersion == appletVersion;
+    });
+    return found != pending_.end() ? *found : nullptr;
+}
+
+void AppletList::dropPending(const std::shared_ptr<AppletRecord>& record) {
+    std::erase(pending_, record);
+}
+
+void AppletList::clear() {
+    index_.clear();
+    records_.clear();
+    pending_.clear();
+}
+
+}  // namespace qor

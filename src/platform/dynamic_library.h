@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qor::platform {
+
+// One reference to a shared library loaded with dlopen. Move-only; the destructor drops the
+// reference. A failed open or close keeps the dlerror() text, read right after the failing call.
+class DynamicLibrary {
+  public:
+    DynamicLibrary() = default;
+    DynamicLibrary(const DynamicLibrary&) = delete;
+    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+    DynamicLibrary(DynamicLibrary&& other) noexcept;
+    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
+    ~DynamicLibrary();
+
+    // Loads the library at a UTF-16 path (RTLD_NOW | RTLD_LOCAL). An empty path never loads:
+    // dlopen would hand back the main program. On failure the result is not open and error()
+    // tells why.
+    static DynamicLibrary open(std::u16string_view path);
+
+    bool isOpen() const { return handle_ != nullptr; }
+    void* handle() const { return handle_; }
+
+    // The address of an exported symbol, or null.
+    void* symbol(const char* name) const;
+
+    // Drops the reference. True on success; on failure the handle is kept and error() tells why.
+    bool close();
+
+    const std::string& error() const { return error_; }
+
+  private:
+    explicit DynamicLibrary(void* handle) : handle_(handle) {}
+
+    void* handle_ = nullptr;
+    std::string error_;
+};
+
+}  // namespace qor::platform

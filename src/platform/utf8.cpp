@@ -1,0 +1,57 @@
+#include "platform/utf8.h"
+
+#include <unicode/ustring.h>
+
+#include <limits>
+#include <stdexcept>
+
+namespace qor::platform {
+namespace {
+
+constexpr UChar32 kReplacement = 0xFFFD;
+
+}  // namespace
+
+std::string toUtf8(std::u16string_view text) {
+    std::string out;
+    if (text.empty()) {
+        return out;
+    }
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 3)) {
+        throw std::length_error("text too long for UTF-8 conversion");
+    }
+    // One UTF-16 unit never needs more than three UTF-8 bytes.
+    out.resize(text.size() * 3);
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                       static_cast<int32_t>(text.size()), kReplacement, nullptr, &status);
+    if (U_FAILURE(status)) {
+        throw std::runtime_error("UTF-16 to UTF-8 conversion failed");
+    }
+    out.resize(static_cast<std::size_t>(length));
+    return out;
+}
+
+std::u16string fromUtf8(std::string_view text) {
+    std::u16string out;
+    if (text.empty()) {
+        return out;
+    }
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+        throw std::length_error("text too long for UTF-16 conversion");
+    }
+    // One UTF-8 byte never gives more than one UTF-16 unit.
+    out.resize(text.size());
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), kReplacement, nullptr, &status);
+    if (U_FAILURE(status)) {
+        throw std::runtime_error("UTF-8 to UTF-16 conversion failed");
+    }
+    out.resize(static_cast<std::size_t>(length));
+    return out;
+}
+
+}  // namespace qor::platform

@@ -1,0 +1,59 @@
+#include "plugin/command_table.h"
+
+#include <array>
+#include <utility>
+
+#include "plugin/localization_commands.h"
+
+namespace qor {
+
+namespace {
+
+// Made during static construction, before any entry point can run.
+CommandTable table;
+
+struct CommandEntry {
+    std::u16string_view command;
+    CommandHandler handler;
+};
+
+// QOR's own commands, in the order they are inserted.
+constexpr std::array kCommands{
+    CommandEntry{u"LocalizeData", handleLocalizeData},
+    CommandEntry{u"GetLocaleForApplet", handleGetLocaleForApplet},
+};
+
+}  // namespace
+
+void CommandTable::insertOrReplace(std::u16string_view command, CommandHandler handler) {
+    entries_.insert_or_assign(std::u16string(command), handler);
+}
+
+CommandHandler CommandTable::find(std::u16string_view command) const {
+    const auto entry = entries_.find(command);
+    return entry != entries_.end() ? entry->second : nullptr;
+}
+
+CommandTable& commandTable() {
+    return table;
+}
+
+void registerCommands() {
+    if (!table.empty()) {
+        return;
+    }
+    for (const CommandEntry& entry : kCommands) {
+        table.insertOrReplace(entry.command, entry.handler);
+    }
+}
+
+bool dispatchCommand(std::u16string_view command, Message& message, std::u16string& result) {
+    const CommandHandler handler = table.find(command);
+    if (handler == nullptr) {
+        return false;
+    }
+    result = handler(message);
+    return true;
+}
+
+}  // namespace qor

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "plugin/message.h"
+
+namespace qor {
+
+// A command QOR handles itself: reads and may rewrite the message, returns the caller's result.
+using CommandHandler = std::u16string (*)(Message& message);
+
+// The commands QOR handles itself, keyed by exact, case-sensitive name. Empty from library load
+// until the first well-formed message, then full until the library is unloaded.
+class CommandTable {
+  public:
+    void insertOrReplace(std::u16string_view command, CommandHandler handler);
+    // The handler of a command, or null when the command is not in the table.
+    CommandHandler find(std::u16string_view command) const;
+    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return entries_.size(); }
+
+  private:
+    std::map<std::u16string, CommandHandler, std::less<>> entries_;
+};
+
+// The module's table; a static object made when the library is loaded.
+CommandTable& commandTable();
+
+// Fills the table with QOR's commands if it is empty; does nothing otherwise.
+void registerCommands();
+
+// Runs the handler of `command` on `message` and stores its text in `result`; false (and
+// `result` untouched) when the command is not in the table.
+bool dispatchCommand(std::u16string_view command, Message& message, std::u16string& result);
+
+}  // namespace qor

@@ -1,0 +1,95 @@
+// The three exports of libqor.so.
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "applets/applet_list.h"
+#include "plugin/command_table.h"
+#include "plugin/log.h"
+#include "plugin/message.h"
+#include "plugin/message_router.h"
+#include "plugin/module_state.h"
+#include "plugin/result_text.h"
+#include "qor/plugin.h"
+
+namespace qor {
+namespace {
+
+const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* outRelease) {
+    Message message(record);
+    registerCommands();
+    std::u16string result;
+    if (!dispatchCommand(message.command, message, result)) {
+        // Pass-through needs the caller's slot; without one the applet's reply is copied and
+        // released here like any other.
+        const bool passThrough = outRelease != nullptr;
+        const char16_t* direct = nullptr;
+        const std::shared_ptr<MessageRouter> router = moduleState().ensureRouter();
+        result = router->route(message, passThrough ? &record : nullptr, outRelease,
+                               passThrough ? &direct : nullptr);
+        if (direct != nullptr) {
+            return direct;
+        }
+    }
+    if (outRelease == nullptr) {
+        return nullptr;
+    }
+    *outRelease = releaseResult;
+    return copyResult(result);
+}
+
+}  // namespace
+}  // namespace qor
+
+extern "C" {
+
+QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* context) {
+    using namespace qor;
+    if (context == nullptr) {
+        return 1;
+    }
+    try {
+        ModuleState& state = moduleState();
+        state.logSlot = context->logMessage;
+        state.ensureRouter()->setHostWords(context->sendMessage, context->logMessage,
+                                           context->reserved3, context->reserved4);
+        state.ensureAppletList();
+        logLine(kLogProgress, LogComponent::kQor, u"QOR Initialized");
+        return 0;
+    } catch (const std::exception&) {
+        // Only an exhausted allocator gets here; the host learns of it through the result.
+        return 1;
+    }
+}
+
+QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
+                                          ReleaseFunction* outRelease) {
+    using namespace qor;
+    if (!isWellFormed(record)) {
+        if (outRelease != nullptr) {
+            *outRelease = nullptr;
+        }
+        return u"InvalidArguments";
+    }
+    try {
+        return processWellFormed(*record, outRelease);
+    } catch (const std::exception&) {
+        // No exception may cross into the caller: like a failed copy, the result is null.
+        if (outRelease != nullptr) {
+            *outRelease = releaseResult;
+        }
+        return nullptr;
+    }
+}
+
+QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
+    using namespace qor;
+    logLine(kLogProgress, LogComponent::kQor, u"QOR finalize called");
+    ModuleState& state = moduleState();
+    state.router.reset();
+    state.applets.reset();
+    return 0;
+}
+
+}  // extern "C"

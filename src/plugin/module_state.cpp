@@ -1,0 +1,33 @@
+#include "plugin/module_state.h"
+
+#include "applets/applet_list.h"
+#include "plugin/message_router.h"
+
+namespace qor {
+
+namespace {
+
+template <typename T>
+std::shared_ptr<T> ensure(std::shared_ptr<T>& slot) {
+    if (!slot) {
+        slot = std::make_shared<T>();
+    }
+    return slot;
+}
+
+}  // namespace
+
+std::shared_ptr<MessageRouter> ModuleState::ensureRouter() {
+    return ensure(router);
+}
+
+std::shared_ptr<AppletList> ModuleState::ensureAppletList() {
+    return ensure(applets);
+}
+
+ModuleState& moduleState() {
+    static ModuleState state;
+    return state;
+}
+
+}  // namespace qor

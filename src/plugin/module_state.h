@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "qor/plugin.h"
+
+namespace qor {
+
+class MessageRouter;
+class AppletList;
+
+// The module-wide objects. Each pointer-held object is made empty by its first user and released
+// by finalize. Users take a shared reference for the length of their work, so an object that
+// finalize drops while a nested call is under way lives until that work is done.
+struct ModuleState {
+    // The host's log function; set by initialize, never cleared.
+    LogFunction logSlot = nullptr;
+    std::shared_ptr<MessageRouter> router;
+    std::shared_ptr<AppletList> applets;
+
+    std::shared_ptr<MessageRouter> ensureRouter();
+    std::shared_ptr<AppletList> ensureAppletList();
+};
+
+ModuleState& moduleState();
+
+}  // namespace qor

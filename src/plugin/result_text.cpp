@@ -1,0 +1,45 @@
+#include "plugin/result_text.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace qor {
+
+const char16_t* copyResult(std::u16string_view text) {
+    const std::size_t units = text.size() + 1;
+    auto* copy = static_cast<char16_t*>(std::malloc(units * sizeof(char16_t)));
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(copy, text.data(), text.size() * sizeof(char16_t));
+    copy[text.size()] = u'\0';
+    return copy;
+}
+
+bool releaseResult(const char16_t* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    // The text came from copyResult's malloc; the caller hands it back as const.
+    std::free(const_cast<char16_t*>(text));
+    return true;
+}
+
+std::u16string takeReply(const char16_t* text, ReleaseFunction release) {
+    if (text == nullptr) {
+        return {};
+    }
+    // The text goes back to its owner even when the copy cannot be made.
+    struct ReleaseOnExit {
+        const char16_t* text;
+        ReleaseFunction release;
+        ~ReleaseOnExit() {
+            if (release != nullptr) {
+                release(text);
+            }
+        }
+    } guard{text, release};
+    return std::u16string(text);
+}
+
+}  // namespace qor

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "qor/plugin.h"
+
+namespace qor {
+
+// Allocates a zero-terminated copy of a result text for a caller, to be freed with
+// releaseResult. Null when the copy cannot be allocated.
+const char16_t* copyResult(std::u16string_view text);
+
+// QOR's ReleaseFunction: frees a text made by copyResult; false (and nothing freed) for null.
+bool releaseResult(const char16_t* text);
+
+// Copies a text returned by a callee into a string of QOR's own, then releases it once with the
+// function the callee put in the slot (if any). A null text gives the empty text.
+std::u16string takeReply(const char16_t* text, ReleaseFunction release);
+
+}  // namespace qor
