@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+struct _xmlNode;
+
+namespace qor::xml {
+
+// Reading and writing the texts of libxml2 nodes, converted at the edge to and from UTF-16.
+
+// The qualified name as the DOM gives it: "prefix:name" for elements and attributes, the target
+// of a processing instruction, "#text", "#comment", "#cdata-section" or "#document" otherwise.
+std::u16string nodeName(const _xmlNode* node);
+
+// The node's text content: for an element the text of its whole subtree, for an attribute its
+// value.
+std::u16string textContent(const _xmlNode* node);
+
+// The markup of a node and its descendants, or of a whole document (a document node), without an
+// XML declaration. Throws DomError when libxml2 cannot serialise it.
+std::u16string markup(_xmlNode* node);
+
+// True for a text that is an XML name (element and attribute names).
+bool isXmlName(const std::string& utf8);
+
+}  // namespace qor::xml

@@ -1,0 +1,98 @@
+#include "xml/query_engine.h"
+
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <utility>
+
+#include "platform/utf8.h"
+#include "xml/dom_error.h"
+
+namespace qor::xml {
+
+namespace {
+
+// Bounds the cache when callers make up queries; QOR's own are a handful.
+constexpr std::size_t kMaxCachedQueries = 256;
+
+void ignoreError(void*, xmlErrorPtr) {}
+
+}  // namespace
+
+Selection::Selection(Selection&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
+
+Selection::~Selection() {
+    xmlXPathFreeObject(result_);
+}
+
+bool Selection::isNodeSet() const {
+    return result_ != nullptr && result_->type == XPATH_NODESET;
+}
+
+std::size_t Selection::size() const {
+    if (result_ == nullptr || result_->nodesetval == nullptr) {
+        return 0;
+    }
+    return static_cast<std::size_t>(result_->nodesetval->nodeNr);
+}
+
+_xmlNode* Selection::node(std::size_t position) const {
+    return position < size() ? result_->nodesetval->nodeTab[position] : nullptr;
+}
+
+void QueryEngine::FreeCompiled::operator()(_xmlXPathCompExpr* compiled) const {
+    xmlXPathFreeCompExpr(compiled);
+}
+
+QueryEngine& QueryEngine::instance() {
+    static QueryEngine engine;
+    return engine;
+}
+
+QueryEngine::QueryEngine() {
+    xmlInitParser();
+    context_ = xmlXPathNewContext(nullptr);
+    if (context_ != nullptr) {
+        context_->error = ignoreError;
+        context_->userData = nullptr;
+    }
+}
+
+QueryEngine::~QueryEngine() {
+    cache_.clear();
+    xmlXPathFreeContext(context_);
+}
+
+_xmlXPathCompExpr* QueryEngine::compile(const std::u16string& query) {
+    if (const auto cached = cache_.find(query); cached != cache_.end()) {
+        return cached->second.get();
+    }
+    const std::string utf8 = platform::toUtf8(query);
+    Compiled compiled(xmlXPathCtxtCompile(context_, BAD_CAST utf8.c_str()));
+    if (cache_.size() >= kMaxCachedQueries) {
+        cache_.clear();
+    }
+    return cache_.emplace(query, std::move(compiled)).first->second.get();
+}
+
+Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query) {
+    if (context_ == nullptr) {
+        throw DomError(DomError::kPointer);
+    }
+    _xmlXPathCompExpr* compiled = compile(query);
+    if (compiled == nullptr) {
+        throw DomError(DomError::kFail);
+    }
+    context_->doc = doc;
+    context_->node = reinterpret_cast<xmlNodePtr>(doc);
+    Selection selection(xmlXPathCompiledEval(compiled, context_));
+    context_->doc = nullptr;
+    context_->node = nullptr;
+    if (!selection.isNodeSet()) {
+        throw DomError(DomError::kFail);
+    }
+    return selection;
+}
+
+}  // namespace qor::xml

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+namespace qor::xml {
+
+// Receives the XML wrapper's failure reports. format is printf-style (%d signed decimal, %x
+// hexadecimal), applied by the receiver to the values.
+class UtilityLogger {
+  public:
+    virtual ~UtilityLogger() = default;
+    virtual void log(int32_t level, const char16_t* context, const char16_t* component,
+                     const char16_t* format, va_list values) = 0;
+};
+
+// (level, module name "VunaUtils", component, an empty text, context, format, values).
+using UtilityLogHook = void (*)(int32_t level, const char16_t* module, const char16_t* component,
+                                const char16_t* fourth, const char16_t* context,
+                                const char16_t* format, va_list values);
+
+// Process-wide sinks, both null at load. QOR itself never sets them.
+extern UtilityLogHook utilityLogHook;
+extern UtilityLogger* utilityDefaultLogger;
+
+// Delivers a report to the first sink present: the given logger, the hook, the default logger;
+// with none, nothing happens. Always returns 0.
+int32_t utilityLog(UtilityLogger* logger, int32_t level, const char16_t* component,
+                   const char16_t* context, const char16_t* format, ...);
+
+}  // namespace qor::xml

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "xml/query_engine.h"
+#include "xml/utility_log.h"
+#include "xml/xml_handles.h"
+
+namespace qor::xml {
+
+// The one way QOR reads and builds XML. A wrapper holds at most one document; callers make one
+// per document, on the stack. Failures give false, null or empty results and a report through
+// utilityLog (component "XMLParser"); only getChildNodesOfNode, getMapOfNode and getRootNode let
+// a DomError reach the caller. Texts handed in are taken up to their first zero unit.
+class XMLParser {
+  public:
+    explicit XMLParser(UtilityLogger* logger = nullptr) : logger_(logger) {}
+    XMLParser(const XMLParser&) = delete;
+    XMLParser& operator=(const XMLParser&) = delete;
+    XMLParser(XMLParser&&) = default;
+    XMLParser& operator=(XMLParser&&) = default;
+
+    // Parses a whole document and makes it the held one. A text that is not well formed, or has a
+    // document type declaration, gives false without a report and keeps the earlier document.
+    bool initWithXMLString(const std::u16string& xml);
+
+    // True when the query selects at least one node. Needs a document.
+    bool nodeExistsXQuery(const std::u16string& query);
+    // The text content of the first selected node (an attribute's value, an element's whole
+    // subtree text). False, and `out` untouched, when nothing is selected.
+    bool stringValueForXQuery(const std::u16string& query, std::u16string& out);
+    // The first selected node if it is an element, else null.
+    XmlElement getNodeForXQuery(const std::u16string& query);
+
+    // The node's children and their number; a null list and 0 when it has none.
+    XmlNodeList getChildNodesOfNode(const XmlNode& node, int32_t* count);
+    // The item at an index if it is an element, else null.
+    XmlElement getNodeAtIndexFromNodeList(const XmlNodeList& list, int32_t index);
+    // The node's attributes (namespace declarations included); empty on failure.
+    AttributeMap getAttrsMapOfNode(const XmlNode& node);
+    // The node's qualified name.
+    bool getMapOfNode(const XmlNode& node, std::u16string& name);
+    // The held document's root element.
+    bool getRootNode(XmlElement& out);
+
+    // Appends a node as the last child of another. A node of another document is copied into the
+    // receiving one (the source document is left as it was).
+    bool addChildToNode(const XmlNode& newNode, const XmlNode& node);
+    // Appends a new element with a text as its content.
+    bool addChildToNode(const std::u16string& name, const std::u16string& text,
+                        const XmlNode& node);
+    // Adds or replaces an attribute.
+    bool addAttributeToNode(const XmlElement& element, const std::u16string& name,
+                            const std::u16string& value);
+
+    // The markup of a node, or of the whole held document, without an XML declaration.
+    bool getXMLStringOfNode(const XmlNode& node, std::u16string& out);
+    bool getXMLString(std::u16string& out);
+
+  private:
+    // The query's selection from the held document; on failure nullopt, reported as
+    // nodeExistsXQuery reports it.
+    std::optional<Selection> select(const std::u16string& query);
+
+    template <typename... Values>
+    void report(int32_t level, const char16_t* format, Values... values) const;
+    void reportDomError(int32_t level, const char16_t* operation, uint32_t code) const;
+    void reportException(int32_t level, const char16_t* operation) const;
+    void reportNotInitialized(int32_t level, const char16_t* operation) const;
+
+    UtilityLogger* logger_;
+    std::shared_ptr<Document> xmlDoc_;
+};
+
+}  // namespace qor::xml
