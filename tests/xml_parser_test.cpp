@@ -8,18 +8,16 @@
 #include <vector>
 
 #include "log_format.h"
+#include "support/text_matchers.h"
 #include "xml/dom_error.h"
 #include "xml/xml_parser.h"
 
 namespace qor::xml {
 namespace {
 
+using test::StartsWith16;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-MATCHER_P(StartsWith, prefix, "starts with the given text") {
-    return std::u16string_view(arg).starts_with(prefix);
-}
 
 struct Report {
     int32_t level;
@@ -90,7 +88,7 @@ TEST_F(XmlParserTest, RefusesWhatIsNotAWellFormedDocumentAndKeepsTheEarlierOne) 
         EXPECT_FALSE(parser.initWithXMLString(text));
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_THAT(serialised(parser), StartsWith(u"<kept/>"));
+    EXPECT_THAT(serialised(parser), StartsWith16(u"<kept/>"));
     // Only the one not-initialised read was reported.
     ASSERT_EQ(logger.reports.size(), 1u);
     EXPECT_EQ(logger.reports[0].level, 20);
@@ -144,8 +142,8 @@ TEST_F(XmlParserTest, MalformedQueriesAreReportedAtLevel40) {
     for (const Report& report : logger.reports) {
         EXPECT_EQ(report.level, 40);
         EXPECT_EQ(report.component, u"XMLParser");
-        EXPECT_THAT(report.text, StartsWith(u"Caught exception in ... nodeExistsXQuery. com "
-                                            u"error:80004005  system error:"));
+        EXPECT_THAT(report.text, StartsWith16(u"Caught exception in ... nodeExistsXQuery. com "
+                                              u"error:80004005  system error:"));
     }
 }
 
@@ -221,10 +219,10 @@ TEST_F(XmlParserTest, BuildsDocumentsFromChildElementsAndAttributes) {
               u"error:" +
                   u16(std::to_string(errno)));
     EXPECT_FALSE(parser.addAttributeToNode(root, u"", u"v"));
-    EXPECT_THAT(lastReport(), StartsWith(u"Error Occured. com error:80070057 system error:"));
+    EXPECT_THAT(lastReport(), StartsWith16(u"Error Occured. com error:80070057 system error:"));
     EXPECT_EQ(logger.reports.back().level, 50);
     EXPECT_FALSE(parser.addAttributeToNode(XmlElement(), u"n", u"v"));
-    EXPECT_THAT(lastReport(), StartsWith(u"Error Occured. com error:80004003 system error:"));
+    EXPECT_THAT(lastReport(), StartsWith16(u"Error Occured. com error:80004003 system error:"));
 }
 
 TEST_F(XmlParserTest, AppendsAcrossDocumentsAndRefusesCycles) {
@@ -245,7 +243,7 @@ TEST_F(XmlParserTest, AppendsAcrossDocumentsAndRefusesCycles) {
     const XmlElement propertyID = target.getNodeForXQuery(u"//propertyID");
     EXPECT_FALSE(target.addChildToNode(targetRoot, propertyID));
     EXPECT_THAT(lastReport(),
-                StartsWith(u"Caught exception in ... addChildToNode. com error:80004005"));
+                StartsWith16(u"Caught exception in ... addChildToNode. com error:80004005"));
     EXPECT_FALSE(target.addChildToNode(XmlNode(), targetRoot));
     EXPECT_EQ(lastReport(), u"addChildToNode ... newNode or node is null!");
     EXPECT_FALSE(target.addChildToNode(u"n", u"t", XmlNode()));

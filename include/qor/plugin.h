@@ -142,7 +142,9 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
  *   - A malformed record (null, or a null text pointer) gives the static text "InvalidArguments"
  *     and a null slot (when outRelease is non-null); never release it.
  *   - A message passed through to an applet gives exactly the applet's own pointer and whatever
- *     release function the applet wrote into *outRelease.
+ *     release function the applet wrote into *outRelease. Only if the applet was unloaded during
+ *     that very call (its code leaves the process as the call returns) does QOR copy the text,
+ *     release it at once and hand back its own copy and release function.
  *   - Any other result is a fresh copy owned by the caller, with QOR's release function in the
  *     slot; call it once with the pointer. If the copy cannot be allocated, the result is null.
  *   - A well-formed record with a null outRelease is processed, and the result is null: no text

@@ -37,6 +37,14 @@ DynamicLibrary::~DynamicLibrary() {
 }
 
 DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
+    return open(path, RTLD_NOW | RTLD_LOCAL);
+}
+
+DynamicLibrary DynamicLibrary::openResident(std::u16string_view path) {
+    return open(path, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+}
+
+DynamicLibrary DynamicLibrary::open(std::u16string_view path, int flags) {
     DynamicLibrary library;
     if (path.empty()) {
         library.error_ = "empty library path";
@@ -47,7 +55,7 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
         library.error_ = "library path contains a zero character";
         return library;
     }
-    void* handle = dlopen(utf8.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(utf8.c_str(), flags);
     if (handle == nullptr) {
         library.error_ = lastDlError("dlopen failed");
         return library;

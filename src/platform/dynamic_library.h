@@ -20,6 +20,9 @@ class DynamicLibrary {
     // dlopen would hand back the main program. On failure the result is not open and error()
     // tells why.
     static DynamicLibrary open(std::u16string_view path);
+    // The same for a system library whose global state is not made to be unloaded (libX11): it
+    // stays in the process after close.
+    static DynamicLibrary openResident(std::u16string_view path);
 
     bool isOpen() const { return handle_ != nullptr; }
     void* handle() const { return handle_; }
@@ -33,7 +36,7 @@ class DynamicLibrary {
     const std::string& error() const { return error_; }
 
   private:
-    explicit DynamicLibrary(void* handle) : handle_(handle) {}
+    static DynamicLibrary open(std::u16string_view path, int flags);
 
     void* handle_ = nullptr;
     std::string error_;

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "applets/applet_commands.h"
 #include "plugin/localization_commands.h"
 
 namespace qor {
@@ -19,7 +20,9 @@ struct CommandEntry {
 
 // QOR's own commands, in the order they are inserted.
 constexpr std::array kCommands{
+    CommandEntry{u"LoadUIApplet", handleLoadUIApplet},
     CommandEntry{u"LocalizeData", handleLocalizeData},
+    CommandEntry{u"UnloadUIApplet", handleUnloadUIApplet},
     CommandEntry{u"GetLocaleForApplet", handleGetLocaleForApplet},
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "applets/applet_list.h"
+#include "applets/applet_loading.h"
 #include "plugin/command_table.h"
 #include "plugin/log.h"
 #include "plugin/message.h"
@@ -88,7 +89,10 @@ QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
     logLine(kLogProgress, LogComponent::kQor, u"QOR finalize called");
     ModuleState& state = moduleState();
     state.router.reset();
-    state.applets.reset();
+    if (const std::shared_ptr<AppletList> applets = state.applets) {
+        unloadAll(*applets);
+        state.applets.reset();
+    }
     return 0;
 }
 

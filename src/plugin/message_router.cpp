@@ -1,6 +1,7 @@
 #include "plugin/message_router.h"
 
 #include <memory>
+#include <utility>
 
 #include "applets/applet_list.h"
 #include "applets/applet_record.h"
@@ -69,7 +70,13 @@ std::u16string MessageRouter::sendToApplet(Message& message, const MessageRecord
         return std::u16string(kUndefined);
     }
     if (record != nullptr && outRelease != nullptr && directResult != nullptr) {
-        *directResult = process(record, outRelease);
+        const char16_t* reply = process(record, outRelease);
+        if (reply != nullptr && library.use_count() == 1) {
+            // The applet was unloaded during its own call and leaves the process when the pin
+            // goes: its text is copied and released now, while its release function still exists.
+            return takeReply(reply, std::exchange(*outRelease, nullptr));
+        }
+        *directResult = reply;
         return std::u16string(kUndefined);
     }
     ReleaseFunction release = nullptr;

@@ -1,0 +1,177 @@
+#include "applets/applet_loading.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "applets/command_line_arguments.h"
+#include "platform/utf8.h"
+#include "plugin/log.h"
+#include "qor/plugin.h"
+
+namespace qor {
+
+namespace {
+
+using InitializeFunction = int32_t (*)(const char16_t*, HostContext*);
+using FinalizeFunction = int32_t (*)(const char16_t*);
+
+// Passes over the registry after the first, at module finalize, for applets that another
+// applet's finalize loaded again.
+constexpr int kMaxExtraUnloadPasses = 4;
+
+template <typename... Values>
+void logApplets(int32_t level, const char16_t* format, Values... values) {
+    logLine(level, LogComponent::kAppletManager, format, values...);
+}
+
+// Calls the applet's finalize and releases its library. The library stays mapped until the
+// finalize call has returned, and an unload or reload that the applet does from inside its
+// finalize wins over this one.
+bool releaseLibrary(AppletRecord& record, const char16_t* finalizeArgument) {
+    const std::shared_ptr<AppletLibrary> library = record.library;
+    FinalizeFunction finalizeApplet = nullptr;
+    std::shared_ptr<platform::DynamicLibrary> pin;
+    if (library && library->hasHandle()) {
+        pin = library->pin();
+        finalizeApplet = reinterpret_cast<FinalizeFunction>(pin->symbol("finalize"));
+    }
+    if (finalizeApplet != nullptr) {
+        logApplets(kLogProgress, u"Callng the finalize function of the applet");
+        finalizeApplet(finalizeArgument);
+    } else {
+        logApplets(kLogProgress, u"The applet does not have a finalize method exposed");
+    }
+    logApplets(kLogProgress, u"Unloading applet");
+    if (library && record.library != library) {
+        return true;  // released or replaced by a call the applet made meanwhile
+    }
+    pin.reset();
+    if (!library || !library->release()) {
+        logApplets(kLogFailure, u"Unable to properly unload Applet ID - %s",
+                   record.appletID.c_str());
+        return false;
+    }
+    record.loaded = false;
+    record.library.reset();
+    return true;
+}
+
+}  // namespace
+
+bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view instanceID) {
+    if (!record) {
+        logApplets(kLogFailure, u"Applet is NULL. Cannot load");
+        return false;
+    }
+    const std::u16string instance(instanceID);
+    logApplets(kLogProgress, u"Loading Applet - %s for WindowID - %s", record->appletID.c_str(),
+               instance.c_str());
+    if (record->loaded) {
+        if (record->addInstance(instance)) {
+            return true;
+        }
+        logApplets(kLogFailure, u"Applet ID - %s is already loaded for instance ID - %s",
+                   record->appletID.c_str(), instance.c_str());
+        return false;
+    }
+
+    const auto library = std::make_shared<AppletLibrary>();
+    record->library = library;
+    if (!library->load(record->appletPath)) {
+        logApplets(kLogFailure, u"Unable to load Applet ID - %s for window ID - %s",
+                   record->appletID.c_str(), instance.c_str());
+        const std::u16string reason = platform::fromUtf8(library->loadError());
+        logApplets(kLogFailure, u"Load error: %s", reason.c_str());
+        return false;
+    }
+    // Held until initialize returns, whatever the applet does to its registration meanwhile.
+    const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
+    const auto initializeApplet = reinterpret_cast<InitializeFunction>(pin->symbol("initialize"));
+    const std::u16string arguments = commandLineArguments(*record, instance);
+    if (initializeApplet != nullptr) {
+        HostContext context{};
+        context.sendMessage = &processMessage;
+        context.logMessage = moduleState().logSlot;
+        initializeApplet(arguments.c_str(), &context);
+    } else {
+        logApplets(kLogFailure, u"Unable to register callback function for  Applet ID - %s",
+                   record->appletID.c_str());
+    }
+    record->loaded = true;
+    record->addInstance(instance);
+    // The registry as it is now: the applet's initialize may have called back into QOR.
+    moduleState().ensureAppletList()->registerApplet(record);
+    return true;
+}
+
+bool unloadAppletInstance(AppletRecord* record, std::u16string_view instanceID) {
+    if (record == nullptr || record->appletID.empty() || instanceID.empty()) {
+        logApplets(kLogFailure, u"Applet/Window ID is empty!");
+        return false;
+    }
+    const std::u16string instance(instanceID);
+    logApplets(kLogProgress, u"Un-loading Applet - %s for instance ID - %s",
+               record->appletID.c_str(), instance.c_str());
+    if (!record->loaded || record->instanceCount() < 1) {
+        logApplets(kLogFailure, u"Applet ID - %s is not loaded, cannot unload Applet",
+                   record->appletID.c_str());
+        return false;
+    }
+    if (!record->removeInstance(instance)) {
+        logApplets(kLogFailure,
+                   u"Applet ID - %s is not loaded for Window ID - %s, cannot unload Applet",
+                   record->appletID.c_str(), instance.c_str());
+        return false;
+    }
+    if (record->instanceCount() > 0) {
+        return true;
+    }
+    return releaseLibrary(*record, u"");
+}
+
+bool unloadApplet(AppletRecord* record) {
+    if (record == nullptr || record->appletID.empty()) {
+        logApplets(kLogFailure, u"Applet/Window ID is empty!");
+        return false;
+    }
+    logApplets(kLogProgress, u"Un-loading Applet - %s", record->appletID.c_str());
+    if (!record->loaded || record->instanceCount() < 1) {
+        logApplets(kLogFailure, u"Applet ID - %s is not loaded, cannot unload Applet",
+                   record->appletID.c_str());
+        return false;
+    }
+    return releaseLibrary(*record, nullptr);
+}
+
+void unloadAll(AppletList& list) {
+    // Each load of an applet is finalized once, also when a finalize call fails to release it.
+    std::vector<std::shared_ptr<AppletLibrary>> finalized;
+    const auto unload = [&finalized](const std::shared_ptr<AppletRecord>& record) {
+        finalized.push_back(record->library);
+        unloadApplet(record.get());
+    };
+    // By position, not by iterator: an applet's finalize may register more applets meanwhile.
+    for (std::size_t position = 0; position < list.size(); ++position) {
+        unload(list.at(position));
+    }
+    // Applets that a later applet's finalize loaded again.
+    for (int pass = 0; pass < kMaxExtraUnloadPasses; ++pass) {
+        bool unloadedAny = false;
+        for (std::size_t position = 0; position < list.size(); ++position) {
+            const std::shared_ptr<AppletRecord> record = list.at(position);
+            if (record->loaded && record->instanceCount() > 0 && !record->appletID.empty() &&
+                std::find(finalized.begin(), finalized.end(), record->library) == finalized.end()) {
+                unload(record);
+                unloadedAny = true;
+            }
+        }
+        if (!unloadedAny) {
+            break;
+        }
+    }
+    // What is still loaded now is released without its finalize when the records go.
+    list.clear();
+}
+
+}  // namespace qor

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qor::platform {
+
+// The desktop's logical resolution in dots per inch; 0 and 0 when it cannot be measured.
+struct ScreenResolution {
+    int32_t dpiX = 0;
+    int32_t dpiY = 0;
+
+    bool isHighDpi() const { return dpiX >= 192; }
+};
+
+// Measures the X11 display named by the environment, if one can be opened: the "Xft.dpi"
+// resource when set (what desktop toolkits honour), else the screen's size in pixels against its
+// size in millimetres. libX11 is loaded at run time; without it, or without a display, the result
+// is 0 and 0.
+ScreenResolution screenResolution();
+
+}  // namespace qor::platform
