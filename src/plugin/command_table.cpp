@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "applets/applet_commands.h"
+#include "bindings/load_bindings.h"
+#include "bindings/property_change.h"
 #include "plugin/localization_commands.h"
 
 namespace qor {
@@ -21,6 +23,9 @@ struct CommandEntry {
 // QOR's own commands, in the order they are inserted.
 constexpr std::array kCommands{
     CommandEntry{u"LoadUIApplet", handleLoadUIApplet},
+    CommandEntry{u"PropertyChange", handlePropertyChange},
+    CommandEntry{u"LoadBindings", handleLoadBindings},
+    CommandEntry{u"ListenPropertyChange", handleListenPropertyChange},
     CommandEntry{u"LocalizeData", handleLocalizeData},
     CommandEntry{u"UnloadUIApplet", handleUnloadUIApplet},
     CommandEntry{u"GetLocaleForApplet", handleGetLocaleForApplet},

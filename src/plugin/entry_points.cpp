@@ -6,6 +6,7 @@
 
 #include "applets/applet_list.h"
 #include "applets/applet_loading.h"
+#include "bindings/binding_tables.h"
 #include "plugin/command_table.h"
 #include "plugin/log.h"
 #include "plugin/message.h"
@@ -90,9 +91,16 @@ QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
     ModuleState& state = moduleState();
     state.router.reset();
     if (const std::shared_ptr<AppletList> applets = state.applets) {
-        unloadAll(*applets);
+        try {
+            unloadAll(*applets);
+        } catch (const std::exception&) {
+            // Only an exhausted allocator gets here; the records still go, and with them their
+            // libraries.
+            applets->clear();
+        }
         state.applets.reset();
     }
+    destroyBindingTables();
     return 0;
 }
 

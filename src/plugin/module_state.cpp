@@ -1,6 +1,7 @@
 #include "plugin/module_state.h"
 
 #include "applets/applet_list.h"
+#include "bindings/binding_tables.h"
 #include "plugin/message_router.h"
 
 namespace qor {
@@ -16,6 +17,9 @@ std::shared_ptr<T> ensure(std::shared_ptr<T>& slot) {
 }
 
 }  // namespace
+
+ModuleState::ModuleState() = default;
+ModuleState::~ModuleState() = default;
 
 std::shared_ptr<MessageRouter> ModuleState::ensureRouter() {
     return ensure(router);

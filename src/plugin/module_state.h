@@ -8,6 +8,7 @@ namespace qor {
 
 class MessageRouter;
 class AppletList;
+class BindingTables;
 
 // The module-wide objects. Each pointer-held object is made empty by its first user and released
 // by finalize. Users take a shared reference for the length of their work, so an object that
@@ -17,6 +18,12 @@ struct ModuleState {
     LogFunction logSlot = nullptr;
     std::shared_ptr<MessageRouter> router;
     std::shared_ptr<AppletList> applets;
+    // Reached through ensureBindingTables(); callers copy what they find and hold no reference
+    // across a call out, so the tables need no shared ownership.
+    std::unique_ptr<BindingTables> bindings;
+
+    ModuleState();
+    ~ModuleState();
 
     std::shared_ptr<MessageRouter> ensureRouter();
     std::shared_ptr<AppletList> ensureAppletList();

@@ -1,0 +1,193 @@
+#include "bindings/load_bindings.h"
+
+#include <memory>
+
+#include "bindings/binding_tables.h"
+#include "plugin/log.h"
+#include "plugin/message_router.h"
+#include "xml/dom_error.h"
+#include "xml/xml_parser.h"
+
+namespace qor {
+
+namespace {
+
+template <typename... Values>
+void logBindings(const char16_t* format, Values... values) {
+    logLine(kLogProgress, LogComponent::kQor, format, values...);
+}
+
+std::u16string attribute(const xml::AttributeMap& attributes, const std::u16string& name) {
+    const auto found = attributes.find(name);
+    return found != attributes.end() ? found->second : std::u16string();
+}
+
+// Calls `visit` with every element child of `node`, in document order, skipping other nodes.
+template <typename Visit>
+void forEachChildElement(xml::XMLParser& document, const xml::XmlNode& node, Visit visit) {
+    int32_t count = 0;
+    const xml::XmlNodeList children = document.getChildNodesOfNode(node, &count);
+    for (int32_t index = 0; index < count; ++index) {
+        if (const xml::XmlElement child = document.getNodeAtIndexFromNodeList(children, index)) {
+            visit(child);
+        }
+    }
+}
+
+// The section element of a bindings document, or null (and the document is unreadable) when
+// the text does not parse.
+xml::XmlElement openSection(xml::XMLParser& document, const std::u16string& bindingsText,
+                            const std::u16string& query, bool& readable) {
+    xml::XmlElement root;
+    readable = document.initWithXMLString(bindingsText) && document.getRootNode(root);
+    return readable ? document.getNodeForXQuery(query) : xml::XmlElement();
+}
+
+bool storeEventBindings(const std::u16string& bindingsText, const std::u16string& key) {
+    xml::XMLParser document;
+    bool readable = false;
+    const xml::XmlElement section =
+        openSection(document, bindingsText, u"//bindings/eventBindings", readable);
+    if (!readable) {
+        return false;
+    }
+    if (!section) {
+        logBindings(u"eventBindings Node not present in XML");
+        return false;
+    }
+    BindingTables& tables = ensureBindingTables();
+    forEachChildElement(document, section, [&](const xml::XmlElement& element) {
+        EventBinding binding;
+        binding.propertyName = attribute(document.getAttrsMapOfNode(element), u"propertyName");
+        std::u16string eventKey;
+        bool sourceSeen = false;
+        forEachChildElement(document, element, [&](const xml::XmlElement& child) {
+            std::u16string name;
+            document.getMapOfNode(child, name);
+            if (name == u"source") {
+                const xml::AttributeMap source = document.getAttrsMapOfNode(child);
+                eventKey =
+                    key + u"." + attribute(source, u"id") + u"." + attribute(source, u"event");
+                binding.sourceType = attribute(source, u"type");
+                sourceSeen = true;
+            } else if (name == u"data") {
+                document.getXMLStringOfNode(child, binding.dataXml);
+            }
+        });
+        if (sourceSeen) {
+            tables.storeEventBinding(eventKey, binding);
+        }
+    });
+    return true;
+}
+
+bool storePropertyBindings(const std::u16string& bindingsText, const std::u16string& key,
+                           xml::XMLParser& registration, const xml::XmlElement& registrationRoot) {
+    xml::XMLParser document;
+    bool readable = false;
+    const xml::XmlElement section =
+        openSection(document, bindingsText, u"//bindings/propertyBindings", readable);
+    if (!readable) {
+        return false;
+    }
+    if (!section) {
+        logBindings(u"propertyBindings Node not present in XML");
+        return false;
+    }
+    BindingTables& tables = ensureBindingTables();
+    forEachChildElement(document, section, [&](const xml::XmlElement& element) {
+        const std::u16string property =
+            attribute(document.getAttrsMapOfNode(element), u"propertyName");
+        if (property.empty()) {
+            return;
+        }
+        registration.addChildToNode(u"propertyID", property, registrationRoot);
+        PropertyBinding binding;
+        forEachChildElement(document, element, [&](const xml::XmlElement& child) {
+            std::u16string name;
+            document.getMapOfNode(child, name);
+            if (name == u"target") {
+                const xml::AttributeMap target = document.getAttrsMapOfNode(child);
+                binding.command = attribute(target, u"command");
+                binding.viewID = attribute(target, u"viewID");
+                binding.type = attribute(target, u"type");
+                binding.id = attribute(target, u"id");
+            }
+        });
+        tables.storePropertyBinding(key + u"." + property, binding);
+    });
+    return true;
+}
+
+}  // namespace
+
+std::u16string handleLoadBindings(Message& message) {
+    logBindings(u"Inside LoadBindings");
+    xml::XMLParser payload;
+    payload.initWithXMLString(message.data);
+    std::u16string appletID, appletVersion, instanceID, bindingsText;
+    payload.stringValueForXQuery(u"//applet/CommandLineArguments/appletID", appletID);
+    payload.stringValueForXQuery(u"//applet/CommandLineArguments/appletVersion", appletVersion);
+    payload.stringValueForXQuery(u"//applet/CommandLineArguments/instanceID", instanceID);
+    const xml::XmlElement bindings =
+        payload.getNodeForXQuery(u"//applet/CommandLineArguments/bindings");
+    payload.getXMLStringOfNode(bindings, bindingsText);
+
+    bool loaded = loadEventBindings(bindingsText, appletID, appletVersion, instanceID);
+    loaded = loadPropertyBindings(bindingsText, appletID, appletVersion, instanceID) && loaded;
+    return loaded ? u"true" : u"false";
+}
+
+bool loadEventBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+                       const std::u16string& appletVersion, const std::u16string& instanceID) {
+    logBindings(u"Inside loadEventBindings");
+    bool loaded = false;
+    try {
+        loaded = storeEventBindings(bindingsText, appletKey(instanceID, appletID, appletVersion));
+    } catch (const xml::DomError&) {
+        // A DOM failure ends the load as failed; what was stored before it stays.
+    }
+    logBindings(u"Return from loadEventBindings: %d", static_cast<int32_t>(loaded));
+    return loaded;
+}
+
+bool loadPropertyBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+                          const std::u16string& appletVersion, const std::u16string& instanceID) {
+    logBindings(u"Inside loadPropertyBindings");
+    const std::u16string key = appletKey(instanceID, appletID, appletVersion);
+    xml::XMLParser registration;
+    registration.initWithXMLString(u"<propertyBindings></propertyBindings>");
+    xml::XmlElement registrationRoot;
+    registration.getRootNode(registrationRoot);
+    registration.addAttributeToNode(registrationRoot, u"targetID", appletID);
+    registration.addAttributeToNode(registrationRoot, u"targetVersion", appletVersion);
+    registration.addAttributeToNode(registrationRoot, u"targetInstanceID", instanceID);
+    registration.addAttributeToNode(registrationRoot, u"targetMessage", u"ListenPropertyChange");
+
+    bool loaded = false;
+    try {
+        loaded = storePropertyBindings(bindingsText, key, registration, registrationRoot);
+    } catch (const xml::DomError&) {
+        // As for event bindings; Core still hears of what was registered.
+    }
+    std::u16string documentText;
+    registration.getXMLString(documentText);
+    registerPropertyBindingsWithCore(documentText);
+    logBindings(u"Return from loadPropertyBindings: %d", static_cast<int32_t>(loaded));
+    return loaded;
+}
+
+void registerPropertyBindingsWithCore(const std::u16string& documentText) {
+    logBindings(u"Inside registerPropertyBindingsWithCore");
+    Message registration;
+    registration.targetType = u"Core";
+    registration.targetID = u"Core";
+    registration.sourceID = u"QOR";
+    registration.command = u"RegisterProperties";
+    registration.data = documentText;
+    registration.flagA = 0;
+    moduleState().ensureRouter()->route(registration, nullptr, nullptr, nullptr);
+    logBindings(u"Return from registerPropertyBindingsWithCore");
+}
+
+}  // namespace qor

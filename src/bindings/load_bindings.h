@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "plugin/message.h"
+
+namespace qor {
+
+// "LoadBindings": stores an applet instance's event and property bindings from the payload
+// <applet><CommandLineArguments><appletID/><appletVersion/><instanceID/><bindings>...</bindings>
+// </CommandLineArguments></applet> and registers its properties with Core. "false" when either
+// kind of binding could not be read; what was stored before a failure stays.
+std::u16string handleLoadBindings(Message& message);
+
+// Stores the event bindings of //bindings/eventBindings; false when the text or the section
+// cannot be read.
+bool loadEventBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+                       const std::u16string& appletVersion, const std::u16string& instanceID);
+
+// Stores the property bindings of //bindings/propertyBindings and, whatever happens, sends Core
+// RegisterProperties with the properties registered so far; false when the text or the section
+// cannot be read.
+bool loadPropertyBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+                          const std::u16string& appletVersion, const std::u16string& instanceID);
+
+// Sends Core a RegisterProperties message with the registration document; the reply is dropped.
+void registerPropertyBindingsWithCore(const std::u16string& documentText);
+
+}  // namespace qor
