@@ -18,10 +18,23 @@ constexpr int kDocumentsPerContext = 1000;
 // network or relax the limits.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-void ignoreError(void*, xmlErrorPtr) {}
-
 // Set when the document being parsed declared a document type.
 bool documentTypeSeen = false;
+
+// Where the parse under way keeps its first error.
+ParseFailure* currentFailure = nullptr;
+
+// Keeps the first error of a parse; nothing is ever printed.
+void rememberError(void*, xmlErrorPtr error) {
+    ParseFailure* failure = currentFailure;
+    if (failure != nullptr && failure->line == 0 && failure->message.empty() && error != nullptr) {
+        failure->line = error->line;
+        failure->message = error->message != nullptr ? error->message : "not well formed";
+        while (!failure->message.empty() && failure->message.back() == '\n') {
+            failure->message.pop_back();
+        }
+    }
+}
 
 // A document type declaration ends the parse: messages never need one, and refusing it shuts out
 // entity expansion and external entities before they are read.
@@ -52,13 +65,14 @@ void ParserSession::renewContext() {
     if (context_ == nullptr) {
         return;
     }
-    context_->sax->serror = ignoreError;
+    context_->sax->serror = rememberError;
     context_->sax->internalSubset = refuseDocumentType;
     documentsParsed_ = 0;
 }
 
 _xmlDoc* ParserSession::parse(std::string_view utf8) {
     if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) {
+        lastFailure_ = ParseFailure{0, utf8.empty() ? "the text is empty" : "the text is too long"};
         return nullptr;
     }
     if (context_ == nullptr || documentsParsed_ >= kDocumentsPerContext) {
@@ -69,10 +83,16 @@ _xmlDoc* ParserSession::parse(std::string_view utf8) {
     }
     ++documentsParsed_;
     documentTypeSeen = false;
+    lastFailure_ = ParseFailure{};
+    currentFailure = &lastFailure_;
     // The encoding is forced: the text was converted from UTF-16, whatever it declares.
     xmlDocPtr doc = xmlCtxtReadMemory(context_, utf8.data(), static_cast<int>(utf8.size()), nullptr,
                                       "UTF-8", kParseOptions);
+    currentFailure = nullptr;
     const bool refused = documentTypeSeen || !context_->wellFormed;
+    if (documentTypeSeen) {
+        lastFailure_.message = "a document type declaration is not accepted";
+    }
     if (doc != nullptr && (refused || doc->intSubset != nullptr || doc->extSubset != nullptr)) {
         xmlFreeDoc(doc);
         doc = nullptr;

@@ -8,6 +8,10 @@ Document::~Document() {
     xmlFreeDoc(doc_);
 }
 
+int32_t XmlNode::line() const {
+    return node_ != nullptr ? static_cast<int32_t>(xmlGetLineNo(node_)) : 0;
+}
+
 XmlElement XmlElement::from(const XmlNode& node) {
     if (!node || node.get()->type != XML_ELEMENT_NODE) {
         return XmlElement();

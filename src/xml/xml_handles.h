@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ class XmlNode {
 
     explicit operator bool() const { return node_ != nullptr; }
     _xmlNode* get() const { return node_; }
+    // The line the node stood on in the parsed text; 0 when unknown.
+    int32_t line() const;
     const std::shared_ptr<Document>& document() const { return document_; }
 
   private:

@@ -112,6 +112,10 @@ bool XMLParser::initWithXMLString(const std::u16string& xml) {
     return false;
 }
 
+const ParseFailure& XMLParser::lastParseFailure() {
+    return ParserSession::instance().lastFailure();
+}
+
 std::optional<Selection> XMLParser::select(const std::u16string& query) {
     try {
         if (!xmlDoc_) {

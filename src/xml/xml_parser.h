@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "xml/parser_session.h"
 #include "xml/query_engine.h"
 #include "xml/utility_log.h"
 #include "xml/xml_handles.h"
@@ -26,6 +27,9 @@ class XMLParser {
     // Parses a whole document and makes it the held one. A text that is not well formed, or has a
     // document type declaration, gives false without a report and keeps the earlier document.
     bool initWithXMLString(const std::u16string& xml);
+    // Why the last initWithXMLString of any wrapper was refused (line and reason), for tools
+    // that show it to a person; empty after a success.
+    static const ParseFailure& lastParseFailure();
 
     // True when the query selects at least one node. Needs a document.
     bool nodeExistsXQuery(const std::u16string& query);
