@@ -82,11 +82,17 @@ const char16_t* RecordingCore::sendMessage(const MessageRecord* record,
     ReceivedMessage message = ReceivedMessage::from(*record);
     message.depth = core.depth_;
     core.received.push_back(message);
+    if (core.onReceive) {
+        core.onReceive(message);
+    }
 
     ++core.depth_;
     std::optional<std::u16string> reply =
         core.onMessage ? core.onMessage(message) : std::optional<std::u16string>(u"");
     --core.depth_;
+    if (core.onReply) {
+        core.onReply(message, reply);
+    }
 
     if (!reply) {
         *outRelease = nullptr;
@@ -124,10 +130,14 @@ void RecordingCore::log(int32_t level, const char16_t* module, const char16_t* c
                    textOrEmpty(component),
                    textOrEmpty(reserved1),
                    textOrEmpty(reserved2),
-                   formatLogLine(format, values)};
+                   formatLogLine(format, values),
+                   current != nullptr ? current->depth_ : 0};
     va_end(values);
     if (current != nullptr) {
-        current->logs.push_back(std::move(entry));
+        current->logs.push_back(entry);
+        if (current->onLog) {
+            current->onLog(entry);
+        }
     }
 }
 

@@ -28,6 +28,8 @@ struct ReceivedMessage {
 struct LogEntry {
     int32_t level = 0;
     std::u16string module, component, reserved1, reserved2, text;
+    // How many calls of Core's sendMessage were under way when it was written.
+    int depth = 0;
 };
 
 // A Core that records every message and log line it receives and answers as it is told. The C
@@ -53,9 +55,16 @@ class RecordingCore {
     std::function<std::optional<std::u16string>(const ReceivedMessage&)> onMessage;
     ReplyOwnership ownership = ReplyOwnership::kReleaseFunction;
 
+    // Observers, called as things happen: a message reaching Core, Core's reply to it, a log line.
+    std::function<void(const ReceivedMessage&)> onReceive;
+    std::function<void(const ReceivedMessage&, const std::optional<std::u16string>&)> onReply;
+    std::function<void(const LogEntry&)> onLog;
+
     std::vector<ReceivedMessage> received;
     std::vector<LogEntry> logs;
 
+    // How many calls of Core's sendMessage are under way.
+    int depth() const { return depth_; }
     // Replies handed out with Core's release function and not yet released.
     int outstandingReplies() const { return outstanding_; }
     // Calls of Core's release function that named no text Core handed out.

@@ -5,6 +5,7 @@
 #include "bindings/binding_tables.h"
 #include "plugin/log.h"
 #include "plugin/message_router.h"
+#include "xml/child_elements.h"
 #include "xml/dom_error.h"
 #include "xml/xml_parser.h"
 
@@ -20,18 +21,6 @@ void logBindings(const char16_t* format, Values... values) {
 std::u16string attribute(const xml::AttributeMap& attributes, const std::u16string& name) {
     const auto found = attributes.find(name);
     return found != attributes.end() ? found->second : std::u16string();
-}
-
-// Calls `visit` with every element child of `node`, in document order, skipping other nodes.
-template <typename Visit>
-void forEachChildElement(xml::XMLParser& document, const xml::XmlNode& node, Visit visit) {
-    int32_t count = 0;
-    const xml::XmlNodeList children = document.getChildNodesOfNode(node, &count);
-    for (int32_t index = 0; index < count; ++index) {
-        if (const xml::XmlElement child = document.getNodeAtIndexFromNodeList(children, index)) {
-            visit(child);
-        }
-    }
 }
 
 // The section element of a bindings document, or null (and the document is unreadable) when
@@ -56,12 +45,12 @@ bool storeEventBindings(const std::u16string& bindingsText, const std::u16string
         return false;
     }
     BindingTables& tables = ensureBindingTables();
-    forEachChildElement(document, section, [&](const xml::XmlElement& element) {
+    xml::forEachChildElement(document, section, [&](const xml::XmlElement& element) {
         EventBinding binding;
         binding.propertyName = attribute(document.getAttrsMapOfNode(element), u"propertyName");
         std::u16string eventKey;
         bool sourceSeen = false;
-        forEachChildElement(document, element, [&](const xml::XmlElement& child) {
+        xml::forEachChildElement(document, element, [&](const xml::XmlElement& child) {
             std::u16string name;
             document.getMapOfNode(child, name);
             if (name == u"source") {
@@ -95,7 +84,7 @@ bool storePropertyBindings(const std::u16string& bindingsText, const std::u16str
         return false;
     }
     BindingTables& tables = ensureBindingTables();
-    forEachChildElement(document, section, [&](const xml::XmlElement& element) {
+    xml::forEachChildElement(document, section, [&](const xml::XmlElement& element) {
         const std::u16string property =
             attribute(document.getAttrsMapOfNode(element), u"propertyName");
         if (property.empty()) {
@@ -103,7 +92,7 @@ bool storePropertyBindings(const std::u16string& bindingsText, const std::u16str
         }
         registration.addChildToNode(u"propertyID", property, registrationRoot);
         PropertyBinding binding;
-        forEachChildElement(document, element, [&](const xml::XmlElement& child) {
+        xml::forEachChildElement(document, element, [&](const xml::XmlElement& child) {
             std::u16string name;
             document.getMapOfNode(child, name);
             if (name == u"target") {

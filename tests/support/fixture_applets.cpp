@@ -122,14 +122,7 @@ Reply AppletHarness::unloadApplet(const std::u16string& id, const std::u16string
 }
 
 std::u16string AppletHarness::sendThrough(SendFunction sendFunction, const Outgoing& message) {
-    const MessageRecord record = message.record();
-    ReleaseFunction release = nullptr;
-    const char16_t* text = sendFunction(&record, &release);
-    std::u16string reply = text != nullptr ? text : u"<null>";
-    if (text != nullptr && release != nullptr) {
-        release(text);
-    }
-    return reply;
+    return host::sendMessage(sendFunction, message).value_or(u"<null>");
 }
 
 }  // namespace qor::test

@@ -2,24 +2,6 @@
 
 namespace qor::test {
 
-MessageRecord Outgoing::record() const {
-    MessageRecord record{};
-    record.version = version;
-    record.targetType = targetType.c_str();
-    record.targetID = targetID.c_str();
-    record.targetVersion = targetVersion.c_str();
-    record.targetInstanceID = targetInstanceID.c_str();
-    record.sourceID = sourceID.c_str();
-    record.sourceVersion = sourceVersion.c_str();
-    record.sourceInstanceID = sourceInstanceID.c_str();
-    record.command = command.c_str();
-    record.data = data.c_str();
-    record.flagA = flagA;
-    record.flagB = flagB;
-    record.flagC = flagC;
-    return record;
-}
-
 std::u16string u16(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }

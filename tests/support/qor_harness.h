@@ -6,30 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "outgoing_message.h"
 #include "qor_module.h"
 #include "recording_core.h"
 
 namespace qor::test {
 
 // A message a test sends QOR; the defaults address Core.
-struct Outgoing {
-    std::u16string targetType = u"Core";
-    std::u16string targetID = u"Core";
-    std::u16string targetVersion;
-    std::u16string targetInstanceID;
-    std::u16string sourceID = u"Test";
-    std::u16string sourceVersion;
-    std::u16string sourceInstanceID;
-    std::u16string command = u"Ping";
-    std::u16string data;
-    uint8_t flagA = 0;
-    uint8_t flagB = 1;
-    uint8_t flagC = 0;
-    int32_t version = 1;
-
-    // A record pointing at this object's texts.
-    MessageRecord record() const;
-};
+using Outgoing = host::OutgoingMessage;
 
 // QOR's answer, copied before it was released.
 struct Reply {

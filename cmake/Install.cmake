@@ -1,0 +1,29 @@
+# The SDK: header, libqor.so, qor-host, a CMake package and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set_target_properties(qor_headers PROPERTIES EXPORT_NAME headers)
+install(TARGETS qor qor_headers EXPORT qorTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES include/qor/plugin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qor)
+install(TARGETS qor-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(QOR_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qor)
+install(EXPORT qorTargets NAMESPACE qor:: DESTINATION ${QOR_CMAKE_DIR})
+configure_package_config_file(cmake/qorConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/qorConfig.cmake
+  INSTALL_DESTINATION ${QOR_CMAKE_DIR}
+  PATH_VARS CMAKE_INSTALL_BINDIR)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/qorConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES
+  ${CMAKE_CURRENT_BINARY_DIR}/qorConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/qorConfigVersion.cmake
+  cmake/QorApplet.cmake
+  DESTINATION ${QOR_CMAKE_DIR})
+
+# Relocatable: the prefix is found from where the .pc file lies.
+file(RELATIVE_PATH QOR_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" QOR_PC_TO_PREFIX "${QOR_PC_TO_PREFIX}")
+configure_file(cmake/qor.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qor.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qor.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

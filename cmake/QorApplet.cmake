@@ -1,0 +1,12 @@
+# qor_add_applet(NAME SOURCES...): builds a UI applet, a shared module exporting initialize,
+# processMessage and finalize. Everything else stays hidden, and the applet's references to its
+# own functions bind inside it (QOR and other applets export the same names).
+function(qor_add_applet name)
+  add_library(${name} MODULE ${ARGN})
+  set_target_properties(${name} PROPERTIES
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_libraries(${name} PRIVATE qor::headers)
+  target_link_options(${name} PRIVATE -Wl,-Bsymbolic-functions -Wl,--no-undefined)
+endfunction()

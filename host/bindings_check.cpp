@@ -1,0 +1,147 @@
+#include "bindings_check.h"
+
+#include <map>
+
+#include "host_error.h"
+#include "xml_file.h"
+
+namespace qor::host {
+
+namespace {
+
+class BindingsCheck {
+  public:
+    BindingsCheck(std::string path, std::ostream& out) : path_(std::move(path)), out_(out) {}
+
+    void run() {
+        loadXmlFile(path_, document_);
+        const xml::XmlElement bindings = document_.getNodeForXQuery(u"//bindings");
+        if (!bindings) {
+            throw HostError(path_, 0, "no <bindings> element");
+        }
+        say(bindings.line(), "bindings document");
+        events(document_.getNodeForXQuery(u"//bindings/eventBindings"));
+        properties(document_.getNodeForXQuery(u"//bindings/propertyBindings"));
+        out_ << "summary: " << storedEvents_ << " event binding" << plural(storedEvents_) << " and "
+             << storedProperties_ << " property binding" << plural(storedProperties_) << " stored, "
+             << skipped_ << " skipped; LoadBindings answers \""
+             << (sectionsPresent_ == 2 ? "true" : "false") << "\"\n";
+    }
+
+  private:
+    static const char* plural(int count) { return count == 1 ? "" : "s"; }
+
+    void say(int line, const std::string& text) {
+        out_ << path_ << ":" << line << ": " << text << '\n';
+    }
+
+    void events(const xml::XmlElement& section) {
+        if (!section) {
+            say(0,
+                "no <eventBindings> section: LoadBindings answers \"false\" (property "
+                "bindings are still loaded)");
+            return;
+        }
+        ++sectionsPresent_;
+        std::map<std::u16string, int> keys;
+        forEachElement(
+            document_, section, [&](const std::u16string&, const xml::XmlElement& binding) {
+                const std::u16string property =
+                    attributeOr(document_.getAttrsMapOfNode(binding), u"propertyName");
+                std::optional<std::u16string> key;
+                int sources = 0;
+                forEachElement(
+                    document_, binding,
+                    [&](const std::u16string& name, const xml::XmlElement& child) {
+                        if (name == u"source") {
+                            const xml::AttributeMap source = document_.getAttrsMapOfNode(child);
+                            key = attributeOr(source, u"id") + u"." + attributeOr(source, u"event");
+                            ++sources;
+                        } else if (name != u"data") {
+                            say(child.line(), "unknown child <" + narrow(name) + "> ignored");
+                        }
+                    });
+                if (!key) {
+                    say(binding.line(), "event binding skipped: no <source> child");
+                    ++skipped_;
+                    return;
+                }
+                if (sources > 1) {
+                    say(binding.line(),
+                        std::to_string(sources) + " <source> children: only the last one counts");
+                }
+                if (property.empty()) {
+                    say(binding.line(), "event binding has an empty propertyName");
+                }
+                std::string text =
+                    "event " + narrow(*key) + " changes property \"" + narrow(property) + "\"";
+                if (const auto earlier = keys.find(*key); earlier != keys.end()) {
+                    text +=
+                        " (replaces the binding of line " + std::to_string(earlier->second) + ")";
+                } else {
+                    ++storedEvents_;
+                }
+                keys[*key] = binding.line();
+                say(binding.line(), text);
+            });
+    }
+
+    void properties(const xml::XmlElement& section) {
+        if (!section) {
+            say(0,
+                "no <propertyBindings> section: LoadBindings answers \"false\" and registers "
+                "no property");
+            return;
+        }
+        ++sectionsPresent_;
+        std::map<std::u16string, int> names;
+        forEachElement(
+            document_, section, [&](const std::u16string&, const xml::XmlElement& binding) {
+                const std::u16string property =
+                    attributeOr(document_.getAttrsMapOfNode(binding), u"propertyName");
+                if (property.empty()) {
+                    say(binding.line(), "property binding skipped: empty or missing propertyName");
+                    ++skipped_;
+                    return;
+                }
+                std::optional<std::u16string> command;
+                forEachElement(
+                    document_, binding,
+                    [&](const std::u16string& name, const xml::XmlElement& child) {
+                        if (name == u"target") {
+                            command = attributeOr(document_.getAttrsMapOfNode(child), u"command");
+                        } else {
+                            say(child.line(), "unknown child <" + narrow(name) + "> ignored");
+                        }
+                    });
+                std::string text = "property \"" + narrow(property) + "\" is told as " +
+                                   (command ? "command \"" + narrow(*command) + "\""
+                                            : std::string("empty fields (no <target>)"));
+                if (const auto earlier = names.find(property); earlier != names.end()) {
+                    text += " (registered twice; replaces the binding of line " +
+                            std::to_string(earlier->second) + ")";
+                } else {
+                    ++storedProperties_;
+                }
+                names[property] = binding.line();
+                say(binding.line(), text);
+            });
+    }
+
+    std::string path_;
+    std::ostream& out_;
+    xml::XMLParser document_;
+    int storedEvents_ = 0;
+    int storedProperties_ = 0;
+    int skipped_ = 0;
+    int sectionsPresent_ = 0;
+};
+
+}  // namespace
+
+int checkBindings(const std::string& path, std::ostream& out) {
+    BindingsCheck(path, out).run();
+    return 0;
+}
+
+}  // namespace qor::host

@@ -1,0 +1,142 @@
+// qor-host: a stand-in host for QOR. It loads libqor.so as a real host does, plays Core, and runs
+// scenario files, so that applets can be tried and tested without the real application.
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bindings_check.h"
+#include "host_error.h"
+#include "scenario_runner.h"
+
+namespace {
+
+using namespace qor::host;
+
+constexpr const char* kUsage = R"(usage:
+  qor-host run [SCENARIO] [options]   play a scenario (the bundled demo without one)
+  qor-host check-bindings FILE        tell what LoadBindings will store and skip, and why
+  qor-host --help
+
+options for run:
+  --library PATH        libqor.so to load (default: the one next to this tool)
+  --applets DIR         directory of the sample applets, ${APPLETS} in scenarios
+  --log-level N         show log lines at level N and above (default 0: all)
+  --quiet               show only failures and the summary
+  --trace mermaid       print the exchange as a Mermaid sequence diagram
+  --trace-file FILE     write the diagram to FILE instead
+
+exit codes: 0 success, 1 an expectation failed, 2 bad usage or an unusable file,
+            3 libqor.so cannot be loaded
+)";
+
+std::filesystem::path executableDirectory() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path(".") : self.parent_path();
+}
+
+// The installed layout first (relative to this tool), then the build tree it was built in.
+std::string locate(const std::filesystem::path& installed, const std::string& built) {
+    const std::filesystem::path candidate = executableDirectory() / installed;
+    return std::filesystem::exists(candidate) ? candidate.lexically_normal().string() : built;
+}
+
+struct CommandLine {
+    std::string command;
+    std::vector<std::string> arguments;
+    RunOptions options;
+    std::string applets;
+};
+
+CommandLine parse(int argc, char** argv) {
+    CommandLine line;
+    line.options.library = locate(QOR_INSTALLED_LIBRARY, QOR_BUILT_LIBRARY);
+    line.applets = locate(QOR_INSTALLED_APPLETS, QOR_BUILT_APPLETS);
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= words.size()) {
+                throw std::invalid_argument(word + " needs a value");
+            }
+            return words[++i];
+        };
+        if (word == "--help" || word == "-h") {
+            line.command = "help";
+        } else if (word == "--library") {
+            line.options.library = value();
+        } else if (word == "--applets") {
+            line.applets = value();
+        } else if (word == "--quiet") {
+            line.options.quiet = true;
+        } else if (word == "--log-level") {
+            const std::string& level = value();
+            if (level.empty() || level.find_first_not_of("0123456789") != std::string::npos ||
+                level.size() > 6) {
+                throw std::invalid_argument("--log-level needs a number, not \"" + level + "\"");
+            }
+            line.options.logLevel = std::stoi(level);
+        } else if (word == "--trace") {
+            if (value() != "mermaid") {
+                throw std::invalid_argument("--trace knows only \"mermaid\"");
+            }
+            line.options.mermaid = true;
+        } else if (word == "--trace-file") {
+            line.options.traceFile = value();
+        } else if (word.starts_with("-")) {
+            throw std::invalid_argument("unknown option " + word);
+        } else if (line.command.empty()) {
+            line.command = word;
+        } else {
+            line.arguments.push_back(word);
+        }
+    }
+    return line;
+}
+
+int run(const CommandLine& line) {
+    if (line.command == "help") {
+        std::cout << kUsage;
+        return kExitSuccess;
+    }
+    if (line.command == "check-bindings") {
+        if (line.arguments.size() != 1) {
+            throw std::invalid_argument("check-bindings needs one FILE");
+        }
+        return checkBindings(line.arguments[0], std::cout);
+    }
+    if (line.command == "run") {
+        if (line.arguments.size() > 1) {
+            throw std::invalid_argument("run takes at most one SCENARIO");
+        }
+        const std::string scenario = line.arguments.empty()
+                                         ? locate(QOR_INSTALLED_DEMO, QOR_SOURCE_DEMO)
+                                         : line.arguments[0];
+        return runScenario(loadScenario(scenario, {{"APPLETS", line.applets}}), line.options,
+                           std::cout);
+    }
+    throw std::invalid_argument(line.command.empty() ? "no command given"
+                                                     : "unknown command " + line.command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(parse(argc, argv));
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "qor-host: " << error.what() << "\n\n" << kUsage;
+        return kExitBadInput;
+    } catch (const HostError& error) {
+        std::cerr << "qor-host: " << error.what() << '\n';
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        std::cerr << "qor-host: " << error.what() << '\n';
+        return kExitCannotLoad;
+    }
+}

@@ -1,0 +1,57 @@
+#include "xml_file.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "host_error.h"
+#include "platform/utf8.h"
+
+namespace qor::host {
+
+std::string readTextFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw HostError(path, 0, "cannot be read");
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void loadXmlFile(const std::string& path, xml::XMLParser& document) {
+    if (!document.initWithXMLString(platform::fromUtf8(readTextFile(path)))) {
+        const xml::ParseFailure& failure = xml::XMLParser::lastParseFailure();
+        throw HostError(path, failure.line, "not a well-formed XML document: " + failure.message);
+    }
+}
+
+std::u16string attributeOr(const xml::AttributeMap& attributes, const std::u16string& name,
+                           const std::u16string& fallback) {
+    const auto found = attributes.find(name);
+    return found != attributes.end() ? found->second : fallback;
+}
+
+std::string narrow(const std::u16string& text) {
+    return platform::toUtf8(text);
+}
+
+}  // namespace qor::host
+
+namespace qor::host {
+
+std::u16string textOf(xml::XMLParser& document, const xml::XmlNode& element) {
+    std::u16string markup, text;
+    document.getXMLStringOfNode(element, markup);
+    xml::XMLParser single;
+    single.initWithXMLString(markup);
+    single.stringValueForXQuery(u"/*", text);
+    return text;
+}
+
+std::u16string nameOf(xml::XMLParser& document, const xml::XmlNode& element) {
+    std::u16string name;
+    document.getMapOfNode(element, name);
+    return name;
+}
+
+}  // namespace qor::host

@@ -1,0 +1,126 @@
+// The qor-host tool, run as a person runs it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string output;  // standard output and standard error together
+};
+
+ToolRun qorHost(const std::string& arguments) {
+    const std::string command = std::string(QOR_HOST) + " " + arguments + " 2>&1";
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> buffer{};
+    std::size_t read = 0;
+    while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        run.output.append(buffer.data(), read);
+    }
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+const std::string kScenarios = QOR_TEST_SCENARIOS;
+
+TEST(QorHost, TheDemoPlaysEndToEnd) {
+    const ToolRun run = qorHost("run");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("Host -> QOR  MoveSlider to Applet slider 1.0 [w1]"));
+    EXPECT_THAT(run.output, HasSubstr("QOR -> Core  PropertyChange to Core Core"));
+    EXPECT_THAT(run.output,
+                HasSubstr("Core -> QOR  ListenPropertyChange to Applet label 1.0 [w2]"));
+    EXPECT_THAT(run.output, HasSubstr("label in window w2 shows \"42\""));
+    EXPECT_THAT(run.output, HasSubstr("Host <- QOR  \"Volume sonore\""));
+    EXPECT_THAT(run.output, HasSubstr("passed: 10 steps, 0 failed expectations"));
+}
+
+TEST(QorHost, QuietLevelsAndMermaid) {
+    const ToolRun quiet = qorHost("run --quiet");
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.output, "passed: 10 steps, 0 failed expectations\n");
+
+    const ToolRun failures = qorHost("run --log-level 40");
+    EXPECT_THAT(failures.output, HasSubstr("log 40 "));
+    EXPECT_THAT(failures.output, Not(HasSubstr("log 30 ")));
+
+    const ToolRun mermaid = qorHost("run --quiet --trace mermaid");
+    EXPECT_THAT(mermaid.output, HasSubstr("sequenceDiagram\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    Host->>QOR: LoadUIApplet\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    QOR->>Core: RegisterProperties\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    Core-->>QOR: \"Volume sonore\"\n"));
+}
+
+TEST(QorHost, FailedExpectationsNameTheirLine) {
+    const ToolRun run = qorHost("run " + kScenarios + "/failing.scenario.xml");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    const std::string file = kScenarios + "/failing.scenario.xml";
+    EXPECT_THAT(run.output, HasSubstr(file + ":3: expected the reply \"false\", got \"true\""));
+    EXPECT_THAT(
+        run.output,
+        HasSubstr(file + ":6: expected a log line at level 40 containing \"never written\""));
+    EXPECT_THAT(run.output, HasSubstr("FAILED: 2 steps, 2 failed expectations"));
+}
+
+TEST(QorHost, UnusableScenariosAreReportedWithFileAndLine) {
+    const ToolRun malformed = qorHost("run " + kScenarios + "/malformed.scenario.xml");
+    EXPECT_EQ(malformed.exitCode, 2);
+    EXPECT_THAT(malformed.output, HasSubstr(kScenarios + "/malformed.scenario.xml:3: not a "
+                                                         "well-formed XML document"));
+    const ToolRun unknown = qorHost("run " + kScenarios + "/unknown-step.scenario.xml");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_THAT(unknown.output, HasSubstr("unknown-step.scenario.xml:4: unknown step <jump>"));
+    const ToolRun missing = qorHost("run " + kScenarios + "/nowhere.xml");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.output, HasSubstr("nowhere.xml: cannot be read"));
+    const ToolRun usage = qorHost("fly");
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_THAT(usage.output, HasSubstr("unknown command fly"));
+}
+
+TEST(QorHost, LoadFailuresCarryThePlatformsReason) {
+    const ToolRun applet = qorHost("run " + kScenarios + "/missing-applet.scenario.xml");
+    EXPECT_EQ(applet.exitCode, 0) << applet.output;
+    EXPECT_THAT(applet.output, HasSubstr("cannot open shared object file"));
+    const ToolRun library = qorHost("run --library /nowhere/libqor.so");
+    EXPECT_EQ(library.exitCode, 3);
+    EXPECT_THAT(library.output, HasSubstr("cannot load /nowhere/libqor.so: /nowhere/libqor.so: "
+                                          "cannot open shared object file"));
+}
+
+TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
+    const std::string file = kScenarios + "/problems.bindings.xml";
+    const ToolRun run = qorHost("check-bindings " + file);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output,
+                HasSubstr(file + ":3: event slider.changed changes property \"volume\""));
+    EXPECT_THAT(run.output, HasSubstr(file + ":4: event binding skipped: no <source> child"));
+    EXPECT_THAT(run.output, HasSubstr(file + ":5: unknown child <colour> ignored"));
+    EXPECT_THAT(run.output, HasSubstr(file + ":5: event slider.changed changes property \"again\" "
+                                             "(replaces the binding of line 3)"));
+    EXPECT_THAT(run.output,
+                HasSubstr(file + ":8: property binding skipped: empty or missing propertyName"));
+    EXPECT_THAT(run.output, HasSubstr(file + ":9: property \"volume\" is told as empty fields"));
+    EXPECT_THAT(run.output, HasSubstr(file + ":10: property \"volume\" is told as command "
+                                             "\"SetText\" (registered twice; replaces the binding "
+                                             "of line 9)"));
+    EXPECT_THAT(run.output, HasSubstr("summary: 1 event binding and 1 property binding stored, 2 "
+                                      "skipped; LoadBindings answers \"true\""));
+    EXPECT_EQ(qorHost("check-bindings " + kScenarios + "/malformed.scenario.xml").exitCode, 2);
+}
+
+}  // namespace
