@@ -23,23 +23,12 @@ std::u16string attribute(const xml::AttributeMap& attributes, const std::u16stri
     return found != attributes.end() ? found->second : std::u16string();
 }
 
-// The section element of a bindings document, or null (and the document is unreadable) when
-// the text does not parse.
-xml::XmlElement openSection(xml::XMLParser& document, const std::u16string& bindingsText,
-                            const std::u16string& query, bool& readable) {
-    xml::XmlElement root;
-    readable = document.initWithXMLString(bindingsText) && document.getRootNode(root);
-    return readable ? document.getNodeForXQuery(query) : xml::XmlElement();
-}
-
-bool storeEventBindings(const std::u16string& bindingsText, const std::u16string& key) {
-    xml::XMLParser document;
-    bool readable = false;
-    const xml::XmlElement section =
-        openSection(document, bindingsText, u"//bindings/eventBindings", readable);
-    if (!readable) {
+bool storeEventBindings(BindingsDocument& bindings, const std::u16string& key) {
+    if (!bindings.readable) {
         return false;
     }
+    xml::XMLParser& document = bindings.document;
+    const xml::XmlElement section = document.getNodeForXQuery(u"//bindings/eventBindings");
     if (!section) {
         logBindings(u"eventBindings Node not present in XML");
         return false;
@@ -70,15 +59,13 @@ bool storeEventBindings(const std::u16string& bindingsText, const std::u16string
     return true;
 }
 
-bool storePropertyBindings(const std::u16string& bindingsText, const std::u16string& key,
+bool storePropertyBindings(BindingsDocument& bindings, const std::u16string& key,
                            xml::XMLParser& registration, const xml::XmlElement& registrationRoot) {
-    xml::XMLParser document;
-    bool readable = false;
-    const xml::XmlElement section =
-        openSection(document, bindingsText, u"//bindings/propertyBindings", readable);
-    if (!readable) {
+    if (!bindings.readable) {
         return false;
     }
+    xml::XMLParser& document = bindings.document;
+    const xml::XmlElement section = document.getNodeForXQuery(u"//bindings/propertyBindings");
     if (!section) {
         logBindings(u"propertyBindings Node not present in XML");
         return false;
@@ -110,6 +97,11 @@ bool storePropertyBindings(const std::u16string& bindingsText, const std::u16str
 
 }  // namespace
 
+BindingsDocument::BindingsDocument(const std::u16string& bindingsText) {
+    xml::XmlElement root;
+    readable = document.initWithXMLString(bindingsText) && document.getRootNode(root);
+}
+
 std::u16string handleLoadBindings(Message& message) {
     logBindings(u"Inside LoadBindings");
     xml::XMLParser payload;
@@ -122,17 +114,18 @@ std::u16string handleLoadBindings(Message& message) {
         payload.getNodeForXQuery(u"//applet/CommandLineArguments/bindings");
     payload.getXMLStringOfNode(bindings, bindingsText);
 
-    bool loaded = loadEventBindings(bindingsText, appletID, appletVersion, instanceID);
-    loaded = loadPropertyBindings(bindingsText, appletID, appletVersion, instanceID) && loaded;
+    BindingsDocument bindingsDocument(bindingsText);
+    bool loaded = loadEventBindings(bindingsDocument, appletID, appletVersion, instanceID);
+    loaded = loadPropertyBindings(bindingsDocument, appletID, appletVersion, instanceID) && loaded;
     return loaded ? u"true" : u"false";
 }
 
-bool loadEventBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+bool loadEventBindings(BindingsDocument& bindings, const std::u16string& appletID,
                        const std::u16string& appletVersion, const std::u16string& instanceID) {
     logBindings(u"Inside loadEventBindings");
     bool loaded = false;
     try {
-        loaded = storeEventBindings(bindingsText, appletKey(instanceID, appletID, appletVersion));
+        loaded = storeEventBindings(bindings, appletKey(instanceID, appletID, appletVersion));
     } catch (const xml::DomError&) {
         // A DOM failure ends the load as failed; what was stored before it stays.
     }
@@ -140,7 +133,7 @@ bool loadEventBindings(const std::u16string& bindingsText, const std::u16string&
     return loaded;
 }
 
-bool loadPropertyBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+bool loadPropertyBindings(BindingsDocument& bindings, const std::u16string& appletID,
                           const std::u16string& appletVersion, const std::u16string& instanceID) {
     logBindings(u"Inside loadPropertyBindings");
     const std::u16string key = appletKey(instanceID, appletID, appletVersion);
@@ -155,7 +148,7 @@ bool loadPropertyBindings(const std::u16string& bindingsText, const std::u16stri
 
     bool loaded = false;
     try {
-        loaded = storePropertyBindings(bindingsText, key, registration, registrationRoot);
+        loaded = storePropertyBindings(bindings, key, registration, registrationRoot);
     } catch (const xml::DomError&) {
         // As for event bindings; Core still hears of what was registered.
     }
@@ -175,7 +168,7 @@ void registerPropertyBindingsWithCore(const std::u16string& documentText) {
     registration.command = u"RegisterProperties";
     registration.data = documentText;
     registration.flagA = 0;
-    moduleState().ensureRouter()->route(registration, nullptr, nullptr, nullptr);
+    moduleState().ensureRouter()->route(*registration.toRecord(), nullptr, nullptr);
     logBindings(u"Return from registerPropertyBindingsWithCore");
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "plugin/message.h"
+#include "xml/xml_parser.h"
 
 namespace qor {
 
@@ -12,15 +13,24 @@ namespace qor {
 // kind of binding could not be read; what was stored before a failure stays.
 std::u16string handleLoadBindings(Message& message);
 
+// A bindings text, parsed once for both loaders.
+struct BindingsDocument {
+    explicit BindingsDocument(const std::u16string& bindingsText);
+
+    xml::XMLParser document;
+    // False when the text does not parse (also when it is empty).
+    bool readable = false;
+};
+
 // Stores the event bindings of //bindings/eventBindings; false when the text or the section
 // cannot be read.
-bool loadEventBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+bool loadEventBindings(BindingsDocument& bindings, const std::u16string& appletID,
                        const std::u16string& appletVersion, const std::u16string& instanceID);
 
 // Stores the property bindings of //bindings/propertyBindings and, whatever happens, sends Core
 // RegisterProperties with the properties registered so far; false when the text or the section
 // cannot be read.
-bool loadPropertyBindings(const std::u16string& bindingsText, const std::u16string& appletID,
+bool loadPropertyBindings(BindingsDocument& bindings, const std::u16string& appletID,
                           const std::u16string& appletVersion, const std::u16string& instanceID);
 
 // Sends Core a RegisterProperties message with the registration document; the reply is dropped.

@@ -26,7 +26,7 @@ struct ComposedDocument {
 
 void deliver(Message& message) {
     // The reply is dropped; an unreachable applet or a refusing Core changes nothing here.
-    moduleState().ensureRouter()->route(message, nullptr, nullptr, nullptr);
+    moduleState().ensureRouter()->route(*message.toRecord(), nullptr, nullptr);
 }
 
 }  // namespace
@@ -44,14 +44,18 @@ std::u16string handlePropertyChange(Message& message) {
     if (message.targetID != u"Core") {
         return u"true";
     }
-    const bool sent =
-        sendEventInfoToCore(appletID, appletVersion, instanceID, componentID, event, message);
+    // The payload is parsed once: its root is what goes to Core.
+    xml::XmlElement payloadRoot;
+    payload.getRootNode(payloadRoot);
+    const bool sent = sendEventInfoToCore(appletID, appletVersion, instanceID, componentID, event,
+                                          message, payloadRoot);
     return sent ? u"true" : u"false";
 }
 
 bool sendEventInfoToCore(const std::u16string& appletID, const std::u16string& appletVersion,
                          const std::u16string& instanceID, const std::u16string& componentID,
-                         const std::u16string& event, const Message& incoming) {
+                         const std::u16string& event, const Message& incoming,
+                         const xml::XmlNode& payloadRoot) {
     logBindings(u"Inside sendEventInfoToCore");
     const std::u16string eventKey =
         appletKey(instanceID, appletID, appletVersion) + u"." + componentID + u"." + event;
@@ -62,8 +66,7 @@ bool sendEventInfoToCore(const std::u16string& appletID, const std::u16string& a
         change.document.addChildToNode(u"propertyID", binding.propertyName, change.root);
         // The binding's data element (an empty one without), with the incoming payload last.
         ComposedDocument data(binding.dataXml.empty() ? u"<data/>" : binding.dataXml);
-        ComposedDocument payload(incoming.data);
-        data.document.addChildToNode(payload.root, data.root);
+        data.document.addChildToNode(payloadRoot, data.root);
         change.document.addChildToNode(data.root, change.root);
 
         Message toCore;

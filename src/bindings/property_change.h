@@ -18,10 +18,12 @@ std::u16string handlePropertyChange(Message& message);
 std::u16string handleListenPropertyChange(Message& message);
 
 // Sends Core a PropertyChange naming the bound property, with the binding's data and the incoming
-// payload; false when no event binding matches.
+// payload's root element (`payloadRoot`, null when the payload did not parse); false when no
+// event binding matches.
 bool sendEventInfoToCore(const std::u16string& appletID, const std::u16string& appletVersion,
                          const std::u16string& instanceID, const std::u16string& componentID,
-                         const std::u16string& event, const Message& incoming);
+                         const std::u16string& event, const Message& incoming,
+                         const xml::XmlNode& payloadRoot);
 
 // Sends the applet HandlePropertyChangeFromBL; false when no property binding matches. Either node
 // may be null, and is then left out.

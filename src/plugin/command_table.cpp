@@ -33,11 +33,23 @@ constexpr std::array kCommands{
 
 }  // namespace
 
+namespace {
+
+uint64_t lengthBit(std::size_t length) {
+    return length < 64 ? uint64_t{1} << length : 0;
+}
+
+}  // namespace
+
 void CommandTable::insertOrReplace(std::u16string_view command, CommandHandler handler) {
     entries_.insert_or_assign(std::u16string(command), handler);
+    lengths_ |= lengthBit(command.size());
 }
 
 CommandHandler CommandTable::find(std::u16string_view command) const {
+    if (command.size() < 64 && (lengths_ & lengthBit(command.size())) == 0) {
+        return nullptr;
+    }
     const auto entry = entries_.find(command);
     return entry != entries_.end() ? entry->second : nullptr;
 }

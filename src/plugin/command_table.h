@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -24,6 +25,9 @@ class CommandTable {
 
   private:
     std::map<std::u16string, CommandHandler, std::less<>> entries_;
+    // One bit for each command length below 64 that the table holds: most messages are not for
+    // the table, and their length alone tells so.
+    uint64_t lengths_ = 0;
 };
 
 // The module's table; a static object made when the library is loaded.

@@ -19,17 +19,17 @@ namespace qor {
 namespace {
 
 const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* outRelease) {
-    Message message(record);
     registerCommands();
     std::u16string result;
-    if (!dispatchCommand(message.command, message, result)) {
-        // Pass-through needs the caller's slot; without one the applet's reply is copied and
-        // released here like any other.
-        const bool passThrough = outRelease != nullptr;
+    if (commandTable().find(record.command) != nullptr) {
+        Message message(record);
+        dispatchCommand(message.command, message, result);
+    } else {
+        // Routed as it came: no copy of its texts is needed. Pass-through needs the caller's
+        // slot; without one the applet's reply is copied and released here like any other.
         const char16_t* direct = nullptr;
         const std::shared_ptr<MessageRouter> router = moduleState().ensureRouter();
-        result = router->route(message, passThrough ? &record : nullptr, outRelease,
-                               passThrough ? &direct : nullptr);
+        result = router->route(record, outRelease, outRelease != nullptr ? &direct : nullptr);
         if (direct != nullptr) {
             return direct;
         }

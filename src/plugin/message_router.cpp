@@ -14,6 +14,14 @@ namespace {
 
 constexpr std::u16string_view kUndefined = u"<undefined/>";
 
+// The record as QOR passes it on: the same texts, version 1, reserved byte 0.
+MessageRecord produced(const MessageRecord& record) {
+    MessageRecord copy = record;
+    copy.version = 1;
+    copy.reserved = 0;
+    return copy;
+}
+
 }  // namespace
 
 void MessageRouter::setHostWords(SendFunction sendMessage, LogFunction logMessage,
@@ -24,36 +32,37 @@ void MessageRouter::setHostWords(SendFunction sendMessage, LogFunction logMessag
     reserved4_ = reserved4;
 }
 
-std::u16string MessageRouter::route(Message& message, const MessageRecord* record,
-                                    ReleaseFunction* outRelease, const char16_t** directResult) {
-    if (message.targetType == u"Applet") {
-        return sendToApplet(message, record, outRelease, directResult);
+std::u16string MessageRouter::route(const MessageRecord& record, ReleaseFunction* outRelease,
+                                    const char16_t** directResult) {
+    if (std::u16string_view(record.targetType) == u"Applet") {
+        return sendToApplet(record, outRelease, directResult);
     }
-    return sendToCore(message);
+    return sendToCore(record);
 }
 
-std::u16string MessageRouter::sendToCore(Message& message) {
+std::u16string MessageRouter::sendToCore(const MessageRecord& record) {
     const SendFunction send = sendMessage_;
     if (send == nullptr) {
         return {};
     }
     // Core may call back in and even finalize the module: nothing of this object is used after
     // the call.
+    const MessageRecord out = produced(record);
     ReleaseFunction release = nullptr;
-    const char16_t* reply = send(message.toRecord(), &release);
+    const char16_t* reply = send(&out, &release);
     return takeReply(reply, release);
 }
 
-std::u16string MessageRouter::sendToApplet(Message& message, const MessageRecord* record,
-                                           ReleaseFunction* outRelease,
+std::u16string MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
                                            const char16_t** directResult) {
     std::shared_ptr<platform::DynamicLibrary> library;
     {
-        const std::shared_ptr<AppletList> applets = moduleState().ensureAppletList();
+        // Only looked at here, before any call out.
+        const AppletList& applets = *moduleState().ensureAppletList();
         const std::shared_ptr<AppletRecord>& applet =
-            applets->findApplet(message.targetID, message.targetVersion);
+            applets.findApplet(record.targetID, record.targetVersion);
         if (applet == nullptr) {
-            return sendToCore(message);
+            return sendToCore(record);
         }
         if (!applet->loaded || !applet->library) {
             return std::u16string(kUndefined);
@@ -69,18 +78,22 @@ std::u16string MessageRouter::sendToApplet(Message& message, const MessageRecord
     if (process == nullptr) {
         return std::u16string(kUndefined);
     }
-    if (record != nullptr && outRelease != nullptr && directResult != nullptr) {
-        const char16_t* reply = process(record, outRelease);
+    if (outRelease != nullptr && directResult != nullptr) {
+        const char16_t* reply = process(&record, outRelease);
         if (reply != nullptr && library.use_count() == 1) {
             // The applet was unloaded during its own call and leaves the process when the pin
             // goes: its text is copied and released now, while its release function still exists.
             return takeReply(reply, std::exchange(*outRelease, nullptr));
         }
+        if (reply == nullptr) {
+            return std::u16string(kUndefined);
+        }
         *directResult = reply;
-        return std::u16string(kUndefined);
+        return {};  // the caller returns the applet's own result instead
     }
+    const MessageRecord out = produced(record);
     ReleaseFunction release = nullptr;
-    const char16_t* reply = process(message.toRecord(), &release);
+    const char16_t* reply = process(&out, &release);
     return takeReply(reply, release);
 }
 

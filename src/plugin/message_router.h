@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/message.h"
 #include "qor/plugin.h"
 
 namespace qor {
@@ -17,22 +16,22 @@ class MessageRouter {
                       uintptr_t reserved4);
 
     // Sends a message whose targetType is "Applet" towards that applet, every other message to
-    // Core. `record`, `outRelease` and `directResult` are either all given (a caller's message,
-    // which may be passed through to an applet untouched) or all null (a message QOR composed).
-    // After a pass-through, *directResult holds the applet's own result and the text returned
-    // here is "<undefined/>".
-    std::u16string route(Message& message, const MessageRecord* record, ReleaseFunction* outRelease,
+    // Core. With `outRelease` and `directResult` (a caller's own message), a message for a loaded
+    // applet is passed through untouched: the applet's processMessage gets the caller's record
+    // and slot, *directResult its result, and the text returned here is not used. Without
+    // them (a message QOR composed), the reply is copied and released.
+    std::u16string route(const MessageRecord& record, ReleaseFunction* outRelease,
                          const char16_t** directResult);
 
     // Core's reply to the message (copied and released), or the empty text when there is no
-    // sendMessage or Core answers null.
-    std::u16string sendToCore(Message& message);
+    // sendMessage or Core answers null. Core gets the same texts in a record of QOR's own.
+    std::u16string sendToCore(const MessageRecord& record);
 
     // The applet's reply; see route. A message for an applet that is not registered goes to Core
     // unchanged; a registered applet that is not loaded, or has no processMessage, gives
     // "<undefined/>".
-    std::u16string sendToApplet(Message& message, const MessageRecord* record,
-                                ReleaseFunction* outRelease, const char16_t** directResult);
+    std::u16string sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
+                                const char16_t** directResult);
 
   private:
     SendFunction sendMessage_ = nullptr;

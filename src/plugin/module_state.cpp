@@ -9,7 +9,7 @@ namespace qor {
 namespace {
 
 template <typename T>
-std::shared_ptr<T> ensure(std::shared_ptr<T>& slot) {
+const std::shared_ptr<T>& ensure(std::shared_ptr<T>& slot) {
     if (!slot) {
         slot = std::make_shared<T>();
     }
@@ -21,11 +21,11 @@ std::shared_ptr<T> ensure(std::shared_ptr<T>& slot) {
 ModuleState::ModuleState() = default;
 ModuleState::~ModuleState() = default;
 
-std::shared_ptr<MessageRouter> ModuleState::ensureRouter() {
+const std::shared_ptr<MessageRouter>& ModuleState::ensureRouter() {
     return ensure(router);
 }
 
-std::shared_ptr<AppletList> ModuleState::ensureAppletList() {
+const std::shared_ptr<AppletList>& ModuleState::ensureAppletList() {
     return ensure(applets);
 }
 

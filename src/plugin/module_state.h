@@ -25,8 +25,9 @@ struct ModuleState {
     ModuleState();
     ~ModuleState();
 
-    std::shared_ptr<MessageRouter> ensureRouter();
-    std::shared_ptr<AppletList> ensureAppletList();
+    // The router and the list, made on first use. Copy the pointer to hold one across a call out.
+    const std::shared_ptr<MessageRouter>& ensureRouter();
+    const std::shared_ptr<AppletList>& ensureAppletList();
 };
 
 ModuleState& moduleState();

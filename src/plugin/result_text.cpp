@@ -5,9 +5,19 @@
 
 namespace qor {
 
+namespace {
+
+ResultAllocator resultAllocator = std::malloc;
+
+}  // namespace
+
+void setResultAllocator(ResultAllocator allocator) {
+    resultAllocator = allocator != nullptr ? allocator : std::malloc;
+}
+
 const char16_t* copyResult(std::u16string_view text) {
     const std::size_t units = text.size() + 1;
-    auto* copy = static_cast<char16_t*>(std::malloc(units * sizeof(char16_t)));
+    auto* copy = static_cast<char16_t*>(resultAllocator(units * sizeof(char16_t)));
     if (copy == nullptr) {
         return nullptr;
     }

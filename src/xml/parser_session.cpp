@@ -10,9 +10,11 @@ namespace qor::xml {
 
 namespace {
 
-// The context's dictionary of names only grows; a fresh context every so many documents keeps
-// memory flat. Documents keep the dictionary they were parsed with alive themselves.
+// The context's dictionary of names only grows; a fresh context every so many documents, and after
+// any large one, keeps memory flat and lookups in it fast. Documents keep the dictionary they were
+// parsed with alive themselves.
 constexpr int kDocumentsPerContext = 1000;
+constexpr std::size_t kLargeDocument = 64 * 1024;
 
 // Never the default parser options that would read a DTD, expand entities, fetch over the
 // network or relax the limits.
@@ -81,7 +83,8 @@ _xmlDoc* ParserSession::parse(std::string_view utf8) {
             return nullptr;
         }
     }
-    ++documentsParsed_;
+    // A large document leaves a large dictionary behind: the next document gets a fresh one.
+    documentsParsed_ = utf8.size() >= kLargeDocument ? kDocumentsPerContext : documentsParsed_ + 1;
     documentTypeSeen = false;
     lastFailure_ = ParseFailure{};
     currentFailure = &lastFailure_;
