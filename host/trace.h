@@ -41,7 +41,6 @@ class Trace {
     std::ostream& out_;
     bool quiet_;
     int32_t logLevel_;
-    int hostDepth_ = 0;
     std::vector<std::string> diagram_;
 };
 

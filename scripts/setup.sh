@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config binutils libxml2-dev libicu-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libx11-6 xvfb)
+          libgtest-dev libgmock-dev libbenchmark-dev libx11-6 xvfb
+          clang libclang-rt-14-dev python3)
 
 missing=()
 for package in "${packages[@]}"; do

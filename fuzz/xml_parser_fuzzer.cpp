@@ -1,0 +1,80 @@
+// The XML wrapper over fuzzed documents and queries: parse, query, walk, build and serialise, and
+// append across documents.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include "fuzz_text.h"
+#include "xml/dom_error.h"
+#include "xml/xml_parser.h"
+
+using qor::fuzz::consumeMarkup;
+using qor::fuzz::consumeText;
+using qor::xml::XmlElement;
+using qor::xml::XmlNodeList;
+using qor::xml::XMLParser;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
+    FuzzedDataProvider data(bytes, size);
+    XMLParser document;
+    XMLParser other;
+    const std::u16string text =
+        data.ConsumeBool() ? consumeMarkup(data, 4096) : consumeText(data, 4096);
+    document.initWithXMLString(text);
+    other.initWithXMLString(consumeMarkup(data, 512));
+    XmlElement node;
+    document.getRootNode(node);
+    XmlElement otherRoot;
+    other.getRootNode(otherRoot);
+    XmlNodeList list;
+    std::u16string out;
+    try {
+        while (data.remaining_bytes() > 0) {
+            switch (data.ConsumeIntegralInRange<int>(0, 11)) {
+                case 0:
+                    document.stringValueForXQuery(consumeMarkup(data, 64), out);
+                    break;
+                case 1:
+                    if (XmlElement found = document.getNodeForXQuery(consumeMarkup(data, 64)))
+                        node = found;
+                    break;
+                case 2: {
+                    int32_t count = 0;
+                    list = document.getChildNodesOfNode(node, &count);
+                    break;
+                }
+                case 3:
+                    if (XmlElement item = document.getNodeAtIndexFromNodeList(
+                            list, data.ConsumeIntegral<int32_t>()))
+                        node = item;
+                    break;
+                case 4:
+                    document.getAttrsMapOfNode(node);
+                    break;
+                case 5:
+                    document.getMapOfNode(node, out);
+                    break;
+                case 6:
+                    document.addChildToNode(consumeMarkup(data, 16), consumeText(data, 32), node);
+                    break;
+                case 7:
+                    document.addAttributeToNode(node, consumeMarkup(data, 16),
+                                                consumeText(data, 32));
+                    break;
+                case 8:
+                    document.addChildToNode(otherRoot, node);
+                    break;
+                case 9:
+                    other.addChildToNode(node, otherRoot);
+                    break;
+                case 10:
+                    document.getXMLStringOfNode(node, out);
+                    break;
+                default:
+                    document.getXMLString(out);
+                    break;
+            }
+        }
+    } catch (const qor::xml::DomError&) {
+        // getChildNodesOfNode, getMapOfNode and getRootNode may let a DOM failure through.
+    }
+    return 0;
+}
