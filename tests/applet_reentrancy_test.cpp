@@ -152,5 +152,35 @@ TEST_F(AppletReentrancy, ModuleFinalizeWhileAppletsCallBackIntoQor) {
     EXPECT_EQ(fixtureOutstandingTexts(), 0);
 }
 
+TEST_F(AppletReentrancy, CoreMayFinalizeTheModuleWhileQorWaitsForIt) {
+    initializeQor();
+    const std::string path = copyOf(QOR_FIXTURE_APPLET, "late.so");
+    const host::QorModule& module = qor;
+    core.onMessage = [&](const host::ReceivedMessage& m) -> std::optional<std::u16string> {
+        if (m.command == u"Shutdown" || m.command == u"RegisterProperties" ||
+            m.command == u"FromApplet") {
+            module.finalize();
+        }
+        return u"done";
+    };
+    // A routed message, a composed one, and one from inside an applet's initialize.
+    EXPECT_EQ(send(command(u"Shutdown", u"")).text, u"done");
+    EXPECT_EQ(send(command(u"LoadBindings",
+                           u"<applet><CommandLineArguments><bindings>"
+                           u"<eventBindings/><propertyBindings/></bindings>"
+                           u"</CommandLineArguments></applet>"))
+                  .text,
+              u"true");
+    applets.onInitialize = [&](const std::string&, const std::u16string&,
+                               const HostContext& context) {
+        sendThrough(context.sendMessage, command(u"FromApplet", u""));
+    };
+    EXPECT_EQ(loadApplet(u"late", u"1", u"w1", path).text, u"true");
+    // The applet outlived the teardown it caused and is unloaded with the next one.
+    qor.finalize();
+    EXPECT_FALSE(isMapped(path));
+    EXPECT_THAT(applets.calls, ElementsAre("initialize late.so", "finalize late.so null"));
+}
+
 }  // namespace
 }  // namespace qor::test

@@ -137,8 +137,12 @@ TEST_F(XmlParserTest, MalformedQueriesAreReportedAtLevel40) {
     EXPECT_FALSE(parser.stringValueForXQuery(u"//[", out));
     EXPECT_FALSE(parser.getNodeForXQuery(u"///"));
     EXPECT_FALSE(parser.getNodeForXQuery(u"count(//r)"));  // not a set of nodes
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[coun(.)]"));  // no such function
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[$v]"));       // no variables
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(out, u"untouched");
-    ASSERT_EQ(logger.reports.size(), 4u);
+    ASSERT_EQ(logger.reports.size(), 6u);
     for (const Report& report : logger.reports) {
         EXPECT_EQ(report.level, 40);
         EXPECT_EQ(report.component, u"XMLParser");
@@ -218,6 +222,12 @@ TEST_F(XmlParserTest, BuildsDocumentsFromChildElementsAndAttributes) {
               u"Caught exception in ... addChildToNode. com error:80070057  system "
               u"error:" +
                   u16(std::to_string(errno)));
+    // Nothing reaches standard error for a name libxml2 would complain about.
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(parser.addChildToNode(u"a\uFFFF", u"", root));
+    EXPECT_FALSE(parser.addChildToNode(std::u16string(u"a\xD800"), u"", root));
+    EXPECT_TRUE(parser.addChildToNode(u"\u00e9l\U0001F600-1.x:y", u"", root));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(parser.addAttributeToNode(root, u"", u"v"));
     EXPECT_THAT(lastReport(), StartsWith16(u"Error Occured. com error:80070057 system error:"));
     EXPECT_EQ(logger.reports.back().level, 50);

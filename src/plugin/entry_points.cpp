@@ -28,8 +28,8 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
         // Routed as it came: no copy of its texts is needed. Pass-through needs the caller's
         // slot; without one the applet's reply is copied and released here like any other.
         const char16_t* direct = nullptr;
-        const std::shared_ptr<MessageRouter> router = moduleState().ensureRouter();
-        result = router->route(record, outRelease, outRelease != nullptr ? &direct : nullptr);
+        result = moduleState().ensureRouter()->route(record, outRelease,
+                                                     outRelease != nullptr ? &direct : nullptr);
         if (direct != nullptr) {
             return direct;
         }

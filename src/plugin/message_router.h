@@ -9,7 +9,8 @@ namespace qor {
 
 // Delivers the messages QOR does not handle itself: to Core through the host's sendMessage, or to
 // a loaded applet's processMessage. Holds the four words initialize copies from the host's
-// context; only sendMessage is used.
+// context; only sendMessage is used. Nothing of the router is used after a call out, so a nested
+// finalize may destroy it while it waits.
 class MessageRouter {
   public:
     void setHostWords(SendFunction sendMessage, LogFunction logMessage, uintptr_t reserved3,

@@ -78,8 +78,4 @@ std::u16string markup(_xmlNode* node) {
     return fromXmlChars(xmlBufferContent(buffer.get()));
 }
 
-bool isXmlName(const std::string& utf8) {
-    return !utf8.empty() && xmlValidateName(BAD_CAST utf8.c_str(), 0) == 0;
-}
-
 }  // namespace qor::xml

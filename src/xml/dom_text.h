@@ -20,7 +20,4 @@ std::u16string textContent(const _xmlNode* node);
 // XML declaration. Throws DomError when libxml2 cannot serialise it.
 std::u16string markup(_xmlNode* node);
 
-// True for a text that is an XML name (element and attribute names).
-bool isXmlName(const std::string& utf8);
-
 }  // namespace qor::xml

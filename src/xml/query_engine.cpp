@@ -1,5 +1,6 @@
 #include "xml/query_engine.h"
 
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
@@ -17,6 +18,18 @@ namespace {
 constexpr std::size_t kMaxCachedQueries = 256;
 
 void ignoreError(void*, xmlErrorPtr) {}
+
+// Unknown functions fail through the context's own error handler: libxml2 would otherwise print
+// that they were not found.
+void refuseUnknownFunction(xmlXPathParserContextPtr context, int) {
+    xmlXPathErr(context, XPATH_UNKNOWN_FUNC_ERROR);
+}
+
+xmlXPathFunction lookupFunction(void* data, const xmlChar* name, const xmlChar* uri) {
+    auto* context = static_cast<xmlXPathContextPtr>(data);
+    void* known = xmlHashLookup2(context->funcHash, name, uri);
+    return known != nullptr ? reinterpret_cast<xmlXPathFunction>(known) : refuseUnknownFunction;
+}
 
 }  // namespace
 
@@ -56,6 +69,7 @@ QueryEngine::QueryEngine() {
     if (context_ != nullptr) {
         context_->error = ignoreError;
         context_->userData = nullptr;
+        xmlXPathRegisterFuncLookup(context_, lookupFunction, context_);
     }
 }
 
@@ -80,7 +94,9 @@ Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query) {
     if (context_ == nullptr) {
         throw DomError(DomError::kPointer);
     }
-    _xmlXPathCompExpr* compiled = compile(query);
+    // Queries never need variables, and an unbound one would be reported on standard error.
+    _xmlXPathCompExpr* compiled =
+        query.find(u'$') == std::u16string::npos ? compile(query) : nullptr;
     if (compiled == nullptr) {
         throw DomError(DomError::kFail);
     }

@@ -12,6 +12,7 @@
 #include "xml/dom_text.h"
 #include "xml/parser_session.h"
 #include "xml/query_engine.h"
+#include "xml/xml_name.h"
 
 namespace qor::xml {
 
@@ -293,10 +294,10 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
         return false;
     }
     try {
-        const std::string elementName = utf8Of(name);
-        if (!isXmlName(elementName)) {
+        if (!isXmlName(untilZero(name))) {
             throw DomError(DomError::kInvalidArgument);
         }
+        const std::string elementName = utf8Of(name);
         xmlDoc* doc = xmlDoc_->get();
         std::unique_ptr<xmlNode, FreeNode> element(
             xmlNewDocNode(doc, nullptr, BAD_CAST elementName.c_str(), nullptr));
@@ -335,10 +336,10 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         if (!element) {
             throw DomError(DomError::kPointer);
         }
-        const std::string attributeName = utf8Of(name);
-        if (!isXmlName(attributeName)) {
+        if (!isXmlName(untilZero(name))) {
             throw DomError(DomError::kInvalidArgument);
         }
+        const std::string attributeName = utf8Of(name);
         const std::string attributeValue = utf8Of(value);
         if (xmlSetProp(element.get(), BAD_CAST attributeName.c_str(),
                        BAD_CAST attributeValue.c_str()) == nullptr) {
