@@ -63,10 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
                                                 consumeText(data, 32));
                     break;
                 case 8:
-                    document.addChildToNode(otherRoot, node);
+                    if (++appends <= 8) {
+                        document.addChildToNode(otherRoot, node);
+                    }
                     break;
                 case 9:
-                    other.addChildToNode(node, otherRoot);
+                    if (++appends <= 8) {
+                        other.addChildToNode(node, otherRoot);
+                    }
                     break;
                 case 10:
                     document.getXMLStringOfNode(node, out);
