@@ -140,9 +140,10 @@ TEST_F(XmlParserTest, MalformedQueriesAreReportedAtLevel40) {
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[coun(.)]"));  // no such function
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[$v]"));       // no variables
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//a\uFFFF"));     // no XML character
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(out, u"untouched");
-    ASSERT_EQ(logger.reports.size(), 6u);
+    ASSERT_EQ(logger.reports.size(), 7u);
     for (const Report& report : logger.reports) {
         EXPECT_EQ(report.level, 40);
         EXPECT_EQ(report.component, u"XMLParser");

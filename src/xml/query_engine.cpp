@@ -9,6 +9,7 @@
 
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
+#include "xml/xml_name.h"
 
 namespace qor::xml {
 
@@ -94,9 +95,13 @@ Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query) {
     if (context_ == nullptr) {
         throw DomError(DomError::kPointer);
     }
-    // Queries never need variables, and an unbound one would be reported on standard error.
+    // Queries never need variables, and an unbound one would be reported on standard error, as
+    // would a character that no XML text may hold.
+    const std::u16string_view text(query.c_str());
     _xmlXPathCompExpr* compiled =
-        query.find(u'$') == std::u16string::npos ? compile(query) : nullptr;
+        text.find(u'$') == std::u16string_view::npos && hasOnlyXmlCharacters(text)
+            ? compile(query)
+            : nullptr;
     if (compiled == nullptr) {
         throw DomError(DomError::kFail);
     }

@@ -41,4 +41,14 @@ bool isXmlName(std::u16string_view name) {
     return true;
 }
 
+bool hasOnlyXmlCharacters(std::u16string_view text) {
+    for (const char16_t unit : text) {
+        if ((unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') || unit == 0xFFFE ||
+            unit == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace qor::xml
