@@ -8,30 +8,19 @@
 #include <string>
 
 #include "bare_libxml.h"
+#include "fast_core.h"
 #include "outgoing_message.h"
 #include "qor_module.h"
 
 namespace {
 
+using qor::bench::coreSend;
 using qor::host::OutgoingMessage;
 
 std::u16string u16(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-// Core for the benchmarks: answers every message with a fresh copy of "ok".
-bool coreRelease(const char16_t* text) {
-    std::free(const_cast<char16_t*>(text));
-    return true;
-}
-
-const char16_t* coreSend(const MessageRecord*, ReleaseFunction* outRelease) {
-    static const char16_t reply[] = u"ok";
-    auto* copy = static_cast<char16_t*>(std::malloc(sizeof reply));
-    std::memcpy(copy, reply, sizeof reply);
-    *outRelease = coreRelease;
-    return copy;
-}
 
 void release(const char16_t* text, ReleaseFunction function) {
     if (text != nullptr && function != nullptr) {

@@ -15,11 +15,13 @@
 #include <sstream>
 #include <string>
 
+#include "fast_core.h"
 #include "outgoing_message.h"
 #include "qor_module.h"
 
 namespace {
 
+using qor::bench::coreSend;
 using qor::host::OutgoingMessage;
 
 struct Reading {
@@ -57,19 +59,6 @@ void print(const char* when, const Reading& reading) {
               << " open descriptors, " << reading.libraries << " mapped libraries\n";
 }
 
-bool coreRelease(const char16_t* text) {
-    std::free(const_cast<char16_t*>(text));
-    return true;
-}
-
-// A Core that answers everything with a fresh "ok".
-const char16_t* coreSend(const MessageRecord*, ReleaseFunction* outRelease) {
-    static const char16_t reply[] = u"ok";
-    auto* copy = static_cast<char16_t*>(std::malloc(sizeof reply));
-    std::memcpy(copy, reply, sizeof reply);
-    *outRelease = coreRelease;
-    return copy;
-}
 
 std::u16string u16(const std::string& text) {
     return std::u16string(text.begin(), text.end());
