@@ -265,6 +265,20 @@ TEST_F(XmlParserTest, AppendsAcrossDocumentsAndRefusesCycles) {
     EXPECT_TRUE(target.nodeExistsXQuery(u"/propertyChange/fromData"));
 }
 
+TEST_F(XmlParserTest, ANodeBecomesADocumentOfItsOwn) {
+    XMLParser source = parserWith(u"<a><b x='1'><c>t</c></b><d/></a>");
+    XMLParser copy(&logger);
+    EXPECT_FALSE(copy.initWithNode(XmlNode()));
+    ASSERT_TRUE(copy.initWithNode(source.getNodeForXQuery(u"//b")));
+    EXPECT_EQ(serialised(copy), u"<b x=\"1\"><c>t</c></b>\n");
+    EXPECT_FALSE(copy.nodeExistsXQuery(u"//d"));
+    // The copy is independent: changing it leaves the source alone.
+    XmlElement root;
+    copy.getRootNode(root);
+    copy.addChildToNode(u"e", u"", root);
+    EXPECT_FALSE(source.nodeExistsXQuery(u"//e"));
+}
+
 TEST_F(XmlParserTest, HandlesKeepTheirDocumentAliveAfterTheWrapperIsGone) {
     XmlElement orphan;
     XmlNodeList children;

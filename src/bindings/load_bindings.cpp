@@ -97,24 +97,21 @@ bool storePropertyBindings(BindingsDocument& bindings, const std::u16string& key
 
 }  // namespace
 
-BindingsDocument::BindingsDocument(const std::u16string& bindingsText) {
-    xml::XmlElement root;
-    readable = document.initWithXMLString(bindingsText) && document.getRootNode(root);
+BindingsDocument::BindingsDocument(const xml::XmlNode& bindingsElement) {
+    // A copy of the element reads exactly as its markup parsed again would.
+    readable = document.initWithNode(bindingsElement);
 }
 
 std::u16string handleLoadBindings(Message& message) {
     logBindings(u"Inside LoadBindings");
     xml::XMLParser payload;
     payload.initWithXMLString(message.data);
-    std::u16string appletID, appletVersion, instanceID, bindingsText;
+    std::u16string appletID, appletVersion, instanceID;
     payload.stringValueForXQuery(u"//applet/CommandLineArguments/appletID", appletID);
     payload.stringValueForXQuery(u"//applet/CommandLineArguments/appletVersion", appletVersion);
     payload.stringValueForXQuery(u"//applet/CommandLineArguments/instanceID", instanceID);
-    const xml::XmlElement bindings =
-        payload.getNodeForXQuery(u"//applet/CommandLineArguments/bindings");
-    payload.getXMLStringOfNode(bindings, bindingsText);
-
-    BindingsDocument bindingsDocument(bindingsText);
+    BindingsDocument bindingsDocument(
+        payload.getNodeForXQuery(u"//applet/CommandLineArguments/bindings"));
     bool loaded = loadEventBindings(bindingsDocument, appletID, appletVersion, instanceID);
     loaded = loadPropertyBindings(bindingsDocument, appletID, appletVersion, instanceID) && loaded;
     return loaded ? u"true" : u"false";

@@ -13,12 +13,13 @@ namespace qor {
 // kind of binding could not be read; what was stored before a failure stays.
 std::u16string handleLoadBindings(Message& message);
 
-// A bindings text, parsed once for both loaders.
+// The bindings of a payload as a document of their own, made once for both loaders.
 struct BindingsDocument {
-    explicit BindingsDocument(const std::u16string& bindingsText);
+    // From the bindings element of a payload (null when the payload has none).
+    explicit BindingsDocument(const xml::XmlNode& bindingsElement);
 
     xml::XMLParser document;
-    // False when the text does not parse (also when it is empty).
+    // False when there are no bindings to read.
     bool readable = false;
 };
 

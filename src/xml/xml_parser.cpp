@@ -113,6 +113,33 @@ bool XMLParser::initWithXMLString(const std::u16string& xml) {
     return false;
 }
 
+bool XMLParser::initWithNode(const XmlNode& node) {
+    if (!node || node.get()->type != XML_ELEMENT_NODE) {
+        return false;
+    }
+    try {
+        std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
+        if (!doc) {
+            throw DomError(DomError::kOutOfMemory);
+        }
+        doc->encoding = xmlStrdup(BAD_CAST "UTF-8");
+        xmlNode* copy = xmlDocCopyNode(node.get(), doc.get(), 1);
+        if (copy == nullptr) {
+            throw DomError(DomError::kOutOfMemory);
+        }
+        xmlDocSetRootElement(doc.get(), copy);
+        auto document = std::make_shared<Document>(doc.get());
+        doc.release();
+        xmlDoc_ = std::move(document);
+        return true;
+    } catch (const DomError& error) {
+        reportDomError(40, u"initWithXMLString", error.code());
+    } catch (const std::exception&) {
+        reportException(40, u"initWithXMLString");
+    }
+    return false;
+}
+
 const ParseFailure& XMLParser::lastParseFailure() {
     return ParserSession::instance().lastFailure();
 }

@@ -27,6 +27,10 @@ class XMLParser {
     // Parses a whole document and makes it the held one. A text that is not well formed, or has a
     // document type declaration, gives false without a report and keeps the earlier document.
     bool initWithXMLString(const std::u16string& xml);
+    // Makes a copy of a node (an element and its subtree) the held document, as if its markup had
+    // been parsed: cheaper than serialising and parsing it again. False, and the earlier document
+    // kept, for a null handle or a node that is not an element.
+    bool initWithNode(const XmlNode& node);
     // Why the last initWithXMLString of any wrapper was refused (line and reason), for tools
     // that show it to a person; empty after a success.
     static const ParseFailure& lastParseFailure();
