@@ -141,9 +141,14 @@ TEST_F(XmlParserTest, MalformedQueriesAreReportedAtLevel40) {
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[coun(.)]"));  // no such function
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[$v]"));       // no variables
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//a\uFFFF"));     // no XML character
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[p:f (1)]"));  // no prefixed function
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(out, u"untouched");
-    ASSERT_EQ(logger.reports.size(), 7u);
+    ASSERT_EQ(logger.reports.size(), 8u);
+    // A colon inside a literal or an axis is no function call.
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//r[@a = 'p:f(']"));
+    EXPECT_TRUE(parser.nodeExistsXQuery(u"child::r"));
+    EXPECT_EQ(logger.reports.size(), 8u);
     for (const Report& report : logger.reports) {
         EXPECT_EQ(report.level, 40);
         EXPECT_EQ(report.component, u"XMLParser");
