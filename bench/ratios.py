@@ -8,7 +8,8 @@ def medians(report):
     found = {}
     for run in report["benchmarks"]:
         if run.get("aggregate_name") == "median":
-            found[run["run_name"]] = run["real_time"]
+            name = run["run_name"].split("/min_time:")[0]
+            found[name] = run["real_time"]
     return found
 
 

@@ -20,19 +20,23 @@ namespace {
 
 const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* outRelease) {
     registerCommands();
-    std::u16string result;
+    std::u16string handled;
+    Reply routed;
+    std::u16string_view result;
     if (commandTable().find(record.command) != nullptr) {
         Message message(record);
-        dispatchCommand(message.command, message, result);
+        dispatchCommand(message.command, message, handled);
+        result = handled;
     } else {
         // Routed as it came: no copy of its texts is needed. Pass-through needs the caller's
-        // slot; without one the applet's reply is copied and released here like any other.
+        // slot; without one the applet's reply is copied and released like any other.
         const char16_t* direct = nullptr;
-        result = moduleState().ensureRouter()->route(record, outRelease,
+        routed = moduleState().ensureRouter()->route(record, outRelease,
                                                      outRelease != nullptr ? &direct : nullptr);
         if (direct != nullptr) {
             return direct;
         }
+        result = routed.text();
     }
     if (outRelease == nullptr) {
         return nullptr;

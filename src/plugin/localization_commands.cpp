@@ -14,7 +14,7 @@ std::u16string sendToLocalizationManager(Message& message, std::u16string_view c
     message.targetVersion = u"1.0";
     message.targetType = u"Applet";
     // Straight to Core: a loaded applet that happens to carry the manager's name is not asked.
-    return moduleState().ensureRouter()->sendToCore(*message.toRecord());
+    return std::u16string(moduleState().ensureRouter()->sendToCore(*message.toRecord()).text());
 }
 
 }  // namespace

@@ -32,29 +32,29 @@ void MessageRouter::setHostWords(SendFunction sendMessage, LogFunction logMessag
     reserved4_ = reserved4;
 }
 
-std::u16string MessageRouter::route(const MessageRecord& record, ReleaseFunction* outRelease,
-                                    const char16_t** directResult) {
+Reply MessageRouter::route(const MessageRecord& record, ReleaseFunction* outRelease,
+                           const char16_t** directResult) {
     if (std::u16string_view(record.targetType) == u"Applet") {
         return sendToApplet(record, outRelease, directResult);
     }
     return sendToCore(record);
 }
 
-std::u16string MessageRouter::sendToCore(const MessageRecord& record) {
+Reply MessageRouter::sendToCore(const MessageRecord& record) {
     const SendFunction send = sendMessage_;
     if (send == nullptr) {
-        return {};
+        return Reply();
     }
     // Core may call back in and even finalize the module: nothing of this object is used after
     // the call.
     const MessageRecord out = produced(record);
     ReleaseFunction release = nullptr;
     const char16_t* reply = send(&out, &release);
-    return takeReply(reply, release);
+    return Reply::borrowed(reply, release);
 }
 
-std::u16string MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
-                                           const char16_t** directResult) {
+Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
+                                  const char16_t** directResult) {
     std::shared_ptr<platform::DynamicLibrary> library;
     {
         // Only looked at here, before any call out.
@@ -65,36 +65,36 @@ std::u16string MessageRouter::sendToApplet(const MessageRecord& record, ReleaseF
             return sendToCore(record);
         }
         if (!applet->loaded || !applet->library) {
-            return std::u16string(kUndefined);
+            return Reply::constant(kUndefined);
         }
         // The pin keeps the applet's code mapped until its call returns, whatever the applet
         // does to its own registration meanwhile.
         library = applet->library->pin();
     }
     if (!library) {
-        return std::u16string(kUndefined);
+        return Reply::constant(kUndefined);
     }
     const auto process = reinterpret_cast<SendFunction>(library->symbol("processMessage"));
     if (process == nullptr) {
-        return std::u16string(kUndefined);
+        return Reply::constant(kUndefined);
     }
     if (outRelease != nullptr && directResult != nullptr) {
         const char16_t* reply = process(&record, outRelease);
         if (reply != nullptr && library.use_count() == 1) {
             // The applet was unloaded during its own call and leaves the process when the pin
             // goes: its text is copied and released now, while its release function still exists.
-            return takeReply(reply, std::exchange(*outRelease, nullptr));
+            return Reply::copied(reply, std::exchange(*outRelease, nullptr));
         }
         if (reply == nullptr) {
-            return std::u16string(kUndefined);
+            return Reply::constant(kUndefined);
         }
         *directResult = reply;
-        return {};  // the caller returns the applet's own result instead
+        return Reply();  // the caller returns the applet's own result instead
     }
     const MessageRecord out = produced(record);
     ReleaseFunction release = nullptr;
     const char16_t* reply = process(&out, &release);
-    return takeReply(reply, release);
+    return Reply::copied(reply, release);
 }
 
 }  // namespace qor

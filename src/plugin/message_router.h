@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "plugin/reply.h"
 #include "qor/plugin.h"
 
 namespace qor {
@@ -20,19 +21,20 @@ class MessageRouter {
     // Core. With `outRelease` and `directResult` (a caller's own message), a message for a loaded
     // applet is passed through untouched: the applet's processMessage gets the caller's record
     // and slot, *directResult its result, and the text returned here is not used. Without
-    // them (a message QOR composed), the reply is copied and released.
-    std::u16string route(const MessageRecord& record, ReleaseFunction* outRelease,
-                         const char16_t** directResult);
+    // them (a message QOR composed), an applet's reply is copied and released at once, while its
+    // code is surely mapped.
+    Reply route(const MessageRecord& record, ReleaseFunction* outRelease,
+                const char16_t** directResult);
 
-    // Core's reply to the message (copied and released), or the empty text when there is no
-    // sendMessage or Core answers null. Core gets the same texts in a record of QOR's own.
-    std::u16string sendToCore(const MessageRecord& record);
+    // Core's reply to the message (released when the Reply goes), or the empty text when there is
+    // no sendMessage or Core answers null. Core gets the same texts in a record of QOR's own.
+    Reply sendToCore(const MessageRecord& record);
 
     // The applet's reply; see route. A message for an applet that is not registered goes to Core
     // unchanged; a registered applet that is not loaded, or has no processMessage, gives
     // "<undefined/>".
-    std::u16string sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
-                                const char16_t** directResult);
+    Reply sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
+                       const char16_t** directResult);
 
   private:
     SendFunction sendMessage_ = nullptr;

@@ -35,21 +35,4 @@ bool releaseResult(const char16_t* text) {
     return true;
 }
 
-std::u16string takeReply(const char16_t* text, ReleaseFunction release) {
-    if (text == nullptr) {
-        return {};
-    }
-    // The text goes back to its owner even when the copy cannot be made.
-    struct ReleaseOnExit {
-        const char16_t* text;
-        ReleaseFunction release;
-        ~ReleaseOnExit() {
-            if (release != nullptr) {
-                release(text);
-            }
-        }
-    } guard{text, release};
-    return std::u16string(text);
-}
-
 }  // namespace qor

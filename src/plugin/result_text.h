@@ -20,8 +20,4 @@ void setResultAllocator(ResultAllocator allocator);
 // QOR's ReleaseFunction: frees a text made by copyResult; false (and nothing freed) for null.
 bool releaseResult(const char16_t* text);
 
-// Copies a text returned by a callee into a string of QOR's own, then releases it once with the
-// function the callee put in the slot (if any). A null text gives the empty text.
-std::u16string takeReply(const char16_t* text, ReleaseFunction release);
-
 }  // namespace qor
