@@ -1,15 +1,25 @@
 #include "applets/applet_list.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstdint>
 
 #include "plugin/log.h"
 
 namespace qor {
 
 std::size_t AppletList::KeyHash::operator()(const Key& key) const {
-    const std::hash<std::u16string_view> hash;
-    return hash(key.appletID) * 31 + hash(key.appletVersion);
+    // FNV-1a over the code units of both texts, a separator between them: identifiers are short,
+    // and this is on the path of every message to an applet.
+    uint64_t hash = 14695981039346656037ull;
+    const auto mix = [&hash](char16_t unit) { hash = (hash ^ unit) * 1099511628211ull; };
+    for (const char16_t unit : key.appletID) {
+        mix(unit);
+    }
+    mix(0xFFFF);  // never a character of either text
+    for (const char16_t unit : key.appletVersion) {
+        mix(unit);
+    }
+    return static_cast<std::size_t>(hash);
 }
 
 bool AppletList::registerApplet(const std::shared_ptr<AppletRecord>& record) {

@@ -18,31 +18,29 @@
 namespace qor {
 namespace {
 
-const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* outRelease) {
-    registerCommands();
-    std::u16string handled;
-    Reply routed;
-    std::u16string_view result;
-    if (commandTable().find(record.command) != nullptr) {
-        Message message(record);
-        dispatchCommand(message.command, message, handled);
-        result = handled;
-    } else {
-        // Routed as it came: no copy of its texts is needed. Pass-through needs the caller's
-        // slot; without one the applet's reply is copied and released like any other.
-        const char16_t* direct = nullptr;
-        routed = moduleState().ensureRouter()->route(record, outRelease,
-                                                     outRelease != nullptr ? &direct : nullptr);
-        if (direct != nullptr) {
-            return direct;
-        }
-        result = routed.text();
-    }
+// A fresh copy of the result for the caller, released with releaseResult; none without a slot.
+const char16_t* handOver(std::u16string_view result, ReleaseFunction* outRelease) {
     if (outRelease == nullptr) {
         return nullptr;
     }
     *outRelease = releaseResult;
     return copyResult(result);
+}
+
+const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* outRelease) {
+    registerCommands();
+    if (commandTable().find(record.command) != nullptr) {
+        Message message(record);
+        std::u16string result;
+        dispatchCommand(message.command, message, result);
+        return handOver(result, outRelease);
+    }
+    // Routed as it came: no copy of its texts is needed. Pass-through needs the caller's slot;
+    // without one the applet's reply is copied and released like any other.
+    const char16_t* direct = nullptr;
+    const Reply reply = moduleState().ensureRouter()->route(
+        record, outRelease, outRelease != nullptr ? &direct : nullptr);
+    return direct != nullptr ? direct : handOver(reply.text(), outRelease);
 }
 
 }  // namespace

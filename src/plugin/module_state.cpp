@@ -29,9 +29,6 @@ const std::shared_ptr<AppletList>& ModuleState::ensureAppletList() {
     return ensure(applets);
 }
 
-ModuleState& moduleState() {
-    static ModuleState state;
-    return state;
-}
+ModuleState theModuleState;
 
 }  // namespace qor

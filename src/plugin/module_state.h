@@ -30,6 +30,10 @@ struct ModuleState {
     const std::shared_ptr<AppletList>& ensureAppletList();
 };
 
-ModuleState& moduleState();
+// Made during static construction, before any entry point can run.
+extern ModuleState theModuleState;
+inline ModuleState& moduleState() {
+    return theModuleState;
+}
 
 }  // namespace qor
