@@ -1,7 +1,7 @@
 #include "plugin/result_text.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace qor {
 
@@ -21,7 +21,7 @@ const char16_t* copyResult(std::u16string_view text) {
     if (copy == nullptr) {
         return nullptr;
     }
-    std::memcpy(copy, text.data(), text.size() * sizeof(char16_t));
+    std::copy(text.begin(), text.end(), copy);  // an empty view may have no data at all
     copy[text.size()] = u'\0';
     return copy;
 }
