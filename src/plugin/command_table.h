@@ -21,7 +21,6 @@ class CommandTable {
     // The handler of a command, or null when the command is not in the table.
     CommandHandler find(std::u16string_view command) const;
     bool empty() const { return entries_.empty(); }
-    std::size_t size() const { return entries_.size(); }
 
   private:
     std::map<std::u16string, CommandHandler, std::less<>> entries_;
