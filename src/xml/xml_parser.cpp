@@ -96,14 +96,12 @@ void XMLParser::reportNotInitialized(int32_t level, const char16_t* operation) c
 
 bool XMLParser::initWithXMLString(const std::u16string& xml) {
     try {
-        std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-            ParserSession::instance().parse(utf8Of(xml)), &xmlFreeDoc);
+        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(ParserSession::instance().parse(utf8Of(xml)),
+                                                       &xmlFreeDoc);
         if (!doc) {
             return false;
         }
-        auto document = std::make_shared<Document>(doc.get());
-        doc.release();
-        xmlDoc_ = std::move(document);
+        adopt(std::move(doc));
         return true;
     } catch (const DomError& error) {
         reportDomError(40, u"initWithXMLString", error.code());
@@ -113,12 +111,18 @@ bool XMLParser::initWithXMLString(const std::u16string& xml) {
     return false;
 }
 
+void XMLParser::adopt(std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc) {
+    auto document = std::make_shared<Document>(doc.get());  // may throw: doc still owns it
+    doc.release();
+    xmlDoc_ = std::move(document);
+}
+
 bool XMLParser::initWithNode(const XmlNode& node) {
     if (!node || node.get()->type != XML_ELEMENT_NODE) {
         return false;
     }
     try {
-        std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
+        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
         if (!doc) {
             throw DomError(DomError::kOutOfMemory);
         }
@@ -128,9 +132,7 @@ bool XMLParser::initWithNode(const XmlNode& node) {
             throw DomError(DomError::kOutOfMemory);
         }
         xmlDocSetRootElement(doc.get(), copy);
-        auto document = std::make_shared<Document>(doc.get());
-        doc.release();
-        xmlDoc_ = std::move(document);
+        adopt(std::move(doc));
         return true;
     } catch (const DomError& error) {
         reportDomError(40, u"initWithXMLString", error.code());

@@ -73,6 +73,9 @@ class XMLParser {
     // nodeExistsXQuery reports it.
     std::optional<Selection> select(const std::u16string& query);
 
+    // Makes a freshly made document the held one, replacing the earlier one.
+    void adopt(std::unique_ptr<_xmlDoc, void (*)(_xmlDoc*)> doc);
+
     template <typename... Values>
     void report(int32_t level, const char16_t* format, Values... values) const;
     void reportDomError(int32_t level, const char16_t* operation, uint32_t code) const;
