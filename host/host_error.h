@@ -10,8 +10,16 @@ namespace qor::host {
 class HostError : public std::runtime_error {
   public:
     HostError(const std::string& file, int line, const std::string& message)
-        : std::runtime_error(file + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
-                             message) {}
+        : std::runtime_error(located(file, line, message)) {}
+
+  private:
+    static std::string located(const std::string& file, int line, const std::string& message) {
+        std::string text = file;
+        if (line > 0) {
+            text.append(":").append(std::to_string(line));
+        }
+        return text.append(": ").append(message);
+    }
 };
 
 }  // namespace qor::host

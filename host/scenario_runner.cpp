@@ -30,7 +30,8 @@ class Checker {
         const std::u16string text = reply.value_or(u"");
         if (step.expectReply && (!reply || text != *step.expectReply)) {
             fail(step.line, "expected the reply \"" + narrow(*step.expectReply) + "\", got " +
-                                (reply ? "\"" + narrow(text) + "\"" : std::string("null")));
+                                (reply ? std::string("\"").append(narrow(text)).append("\"")
+                                       : std::string("null")));
         }
         if (step.expectReplyContains && !contains(text, *step.expectReplyContains)) {
             fail(step.line, "expected a reply containing \"" + narrow(*step.expectReplyContains) +

@@ -10,16 +10,17 @@ std::string addressee(const std::u16string& targetType, const std::u16string& ta
                       const std::u16string& targetVersion, const std::u16string& instance) {
     std::string text = narrow(targetType) + " " + narrow(targetID);
     if (!targetVersion.empty()) {
-        text += " " + narrow(targetVersion);
+        text.append(" ").append(narrow(targetVersion));
     }
     if (!instance.empty()) {
-        text += " [" + narrow(instance) + "]";
+        text.append(" [").append(narrow(instance)).append("]");
     }
     return text;
 }
 
 std::string quoted(const std::optional<std::u16string>& reply) {
-    return reply ? "\"" + Trace::summary(*reply, 60) + "\"" : std::string("null");
+    return reply ? std::string("\"").append(Trace::summary(*reply, 60)).append("\"")
+                 : std::string("null");
 }
 
 // Mermaid labels may not hold some characters.

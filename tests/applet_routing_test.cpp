@@ -33,7 +33,7 @@ TEST_F(AppletRouting, PassThroughHandsBackTheAppletsOwnTextAndReleaseFunction) {
         return u"sum=" + message.data;
     };
     Outgoing message = toApplet(u"calc", u"1", u"Add");
-    message.data = u"3";
+    message.data = std::u16string(u"3");
     message.version = 7;
     const MessageRecord record = message.record();
     seen = &record;

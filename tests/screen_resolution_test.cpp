@@ -21,7 +21,7 @@ namespace {
 class VirtualDisplay {
   public:
     VirtualDisplay(int display, int dpi) : display_(display) {
-        const std::string name = ":" + std::to_string(display);
+        const std::string name = std::string(":").append(std::to_string(display));
         const std::string dots = std::to_string(dpi);
         pid_ = fork();
         if (pid_ == 0) {

@@ -252,7 +252,8 @@ AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
         for (const xmlNs* ns = element->nsDef; ns != nullptr; ns = ns->next) {
             std::u16string name = u"xmlns";
             if (ns->prefix != nullptr) {
-                name += u":" + platform::fromUtf8(reinterpret_cast<const char*>(ns->prefix));
+                name.append(u":").append(
+                    platform::fromUtf8(reinterpret_cast<const char*>(ns->prefix)));
             }
             attributes.emplace(std::move(name),
                                ns->href != nullptr
