@@ -1,11 +1,14 @@
-# The SDK: header, libqor.so, qor-host, a CMake package and a pkg-config file.
+# The SDK: the headers, libqor.so, the host support library, qor-host, a CMake package and
+# pkg-config files.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(qor_headers PROPERTIES EXPORT_NAME headers)
-install(TARGETS qor qor_headers EXPORT qorTargets
+install(TARGETS qor qor_headers qor_host_support EXPORT qorTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES include/qor/plugin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qor)
+install(FILES include/qor/plugin.h include/qor/host_support.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qor)
 install(TARGETS qor-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(QOR_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qor)
@@ -25,5 +28,8 @@ install(FILES
 # Relocatable: the prefix is found from where the .pc file lies.
 file(RELATIVE_PATH QOR_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" QOR_PC_TO_PREFIX "${QOR_PC_TO_PREFIX}")
-configure_file(cmake/qor.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qor.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qor.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+foreach(package qor qor-host-support)
+  configure_file(cmake/${package}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${package}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${package}.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()
