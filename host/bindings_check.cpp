@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "element_start.h"
 #include "host_error.h"
 #include "xml_file.h"
 
@@ -11,15 +12,16 @@ namespace {
 
 class BindingsCheck {
   public:
-    BindingsCheck(std::string path, std::ostream& out) : path_(std::move(path)), out_(out) {}
+    BindingsCheck(std::string path, std::ostream& out)
+        : path_(std::move(path)), out_(out), text_(readTextFile(path_)), starts_(text_) {}
 
     void run() {
-        loadXmlFile(path_, document_);
+        loadXmlText(path_, text_, document_);
         const xml::XmlElement bindings = document_.getNodeForXQuery(u"//bindings");
         if (!bindings) {
             throw HostError(path_, 0, "no <bindings> element");
         }
-        say(bindings.line(), "bindings document");
+        say(lineOf(bindings), "bindings document");
         events(document_.getNodeForXQuery(u"//bindings/eventBindings"));
         properties(document_.getNodeForXQuery(u"//bindings/propertyBindings"));
         out_ << "summary: " << storedEvents_ << " event binding" << plural(storedEvents_) << " and "
@@ -30,6 +32,8 @@ class BindingsCheck {
 
   private:
     static const char* plural(int count) { return count == 1 ? "" : "s"; }
+
+    int lineOf(const xml::XmlNode& element) { return starts_.lineOf(document_, element); }
 
     void say(int line, const std::string& text) {
         out_ << path_ << ":" << line << ": " << text << '\n';
@@ -58,20 +62,20 @@ class BindingsCheck {
                             key = attributeOr(source, u"id") + u"." + attributeOr(source, u"event");
                             ++sources;
                         } else if (name != u"data") {
-                            say(child.line(), "unknown child <" + narrow(name) + "> ignored");
+                            say(lineOf(child), "unknown child <" + narrow(name) + "> ignored");
                         }
                     });
                 if (!key) {
-                    say(binding.line(), "event binding skipped: no <source> child");
+                    say(lineOf(binding), "event binding skipped: no <source> child");
                     ++skipped_;
                     return;
                 }
                 if (sources > 1) {
-                    say(binding.line(),
+                    say(lineOf(binding),
                         std::to_string(sources) + " <source> children: only the last one counts");
                 }
                 if (property.empty()) {
-                    say(binding.line(), "event binding has an empty propertyName");
+                    say(lineOf(binding), "event binding has an empty propertyName");
                 }
                 std::string text =
                     "event " + narrow(*key) + " changes property \"" + narrow(property) + "\"";
@@ -81,8 +85,8 @@ class BindingsCheck {
                 } else {
                     ++storedEvents_;
                 }
-                keys[*key] = binding.line();
-                say(binding.line(), text);
+                keys[*key] = lineOf(binding);
+                say(lineOf(binding), text);
             });
     }
 
@@ -100,7 +104,7 @@ class BindingsCheck {
                 const std::u16string property =
                     attributeOr(document_.getAttrsMapOfNode(binding), u"propertyName");
                 if (property.empty()) {
-                    say(binding.line(), "property binding skipped: empty or missing propertyName");
+                    say(lineOf(binding), "property binding skipped: empty or missing propertyName");
                     ++skipped_;
                     return;
                 }
@@ -111,7 +115,7 @@ class BindingsCheck {
                         if (name == u"target") {
                             command = attributeOr(document_.getAttrsMapOfNode(child), u"command");
                         } else {
-                            say(child.line(), "unknown child <" + narrow(name) + "> ignored");
+                            say(lineOf(child), "unknown child <" + narrow(name) + "> ignored");
                         }
                     });
                 std::string text = "property \"" + narrow(property) + "\" is told as " +
@@ -123,13 +127,15 @@ class BindingsCheck {
                 } else {
                     ++storedProperties_;
                 }
-                names[property] = binding.line();
-                say(binding.line(), text);
+                names[property] = lineOf(binding);
+                say(lineOf(binding), text);
             });
     }
 
     std::string path_;
     std::ostream& out_;
+    std::string text_;
+    ElementStarts starts_;
     xml::XMLParser document_;
     int storedEvents_ = 0;
     int storedProperties_ = 0;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 
+#include "element_start.h"
 #include "host_error.h"
 #include "platform/utf8.h"
 #include "xml_file.h"
@@ -14,12 +15,15 @@ namespace {
 class ScenarioReader {
   public:
     ScenarioReader(std::string path, const std::map<std::string, std::string>& variables)
-        : path_(std::move(path)), variables_(variables) {
+        : path_(std::move(path)),
+          variables_(variables),
+          text_(readTextFile(path_)),
+          starts_(text_) {
         variables_["SCENARIO_DIR"] = std::filesystem::path(path_).parent_path().string();
     }
 
     Scenario read() {
-        loadXmlFile(path_, document_);
+        loadXmlText(path_, text_, document_);
         xml::XmlElement root;
         document_.getRootNode(root);
         if (nameOf(document_, root) != u"scenario") {
@@ -46,8 +50,8 @@ class ScenarioReader {
     }
 
   private:
-    [[noreturn]] void fail(const xml::XmlNode& node, const std::string& message) const {
-        throw HostError(path_, node.line(), message);
+    [[noreturn]] void fail(const xml::XmlNode& node, const std::string& message) {
+        throw HostError(path_, starts_.lineOf(document_, node), message);
     }
 
     // The element's attributes, each expanded; an attribute not in `known` is an error.
@@ -103,7 +107,7 @@ class ScenarioReader {
 
     ScenarioStep step(const std::u16string& name, const xml::XmlElement& element) {
         ScenarioStep step;
-        step.line = element.line();
+        step.line = starts_.lineOf(document_, element);
         const std::set<std::u16string> expectations = {u"expect", u"expectContains"};
         const auto with = [&](std::set<std::u16string> known) {
             known.insert(expectations.begin(), expectations.end());
@@ -193,7 +197,7 @@ class ScenarioReader {
                     const xml::AttributeMap a =
                         attributesOf(child, {u"command", u"targetID", u"dataContains", u"count"});
                     CoreExpectation expectation;
-                    expectation.line = child.line();
+                    expectation.line = starts_.lineOf(document_, child);
                     expectation.command = required(child, a, u"command");
                     if (a.contains(u"targetID")) {
                         expectation.targetID = a.at(u"targetID");
@@ -208,7 +212,7 @@ class ScenarioReader {
                 } else if (name == u"expectLog") {
                     const xml::AttributeMap a = attributesOf(child, {u"level", u"contains"});
                     LogExpectation expectation;
-                    expectation.line = child.line();
+                    expectation.line = starts_.lineOf(document_, child);
                     expectation.level = a.contains(u"level") ? number(child, a.at(u"level")) : 0;
                     expectation.contains = required(child, a, u"contains");
                     step.expectLog.push_back(expectation);
@@ -230,7 +234,7 @@ class ScenarioReader {
         return expand(element, markup.substr(open + 1, close - open - 1));
     }
 
-    int number(const xml::XmlNode& node, const std::u16string& text) const {
+    int number(const xml::XmlNode& node, const std::u16string& text) {
         const std::string digits = narrow(text);
         if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
             digits.size() > 9) {
@@ -240,7 +244,7 @@ class ScenarioReader {
     }
 
     uint8_t flag(const xml::XmlNode& node, const xml::AttributeMap& attributes,
-                 const std::u16string& name, uint8_t fallback) const {
+                 const std::u16string& name, uint8_t fallback) {
         if (!attributes.contains(name)) {
             return fallback;
         }
@@ -276,6 +280,8 @@ class ScenarioReader {
 
     std::string path_;
     std::map<std::string, std::string> variables_;
+    std::string text_;
+    ElementStarts starts_;
     xml::XMLParser document_;
 };
 

@@ -19,7 +19,11 @@ std::string readTextFile(const std::string& path) {
 }
 
 void loadXmlFile(const std::string& path, xml::XMLParser& document) {
-    if (!document.initWithXMLString(platform::fromUtf8(readTextFile(path)))) {
+    loadXmlText(path, readTextFile(path), document);
+}
+
+void loadXmlText(const std::string& path, const std::string& text, xml::XMLParser& document) {
+    if (!document.initWithXMLString(platform::fromUtf8(text))) {
         const xml::ParseFailure& failure = xml::XMLParser::lastParseFailure();
         throw HostError(path, failure.line, "not a well-formed XML document: " + failure.message);
     }

@@ -11,6 +11,9 @@ namespace qor::host {
 // first error) when it is missing, unreadable or not well formed.
 void loadXmlFile(const std::string& path, xml::XMLParser& document);
 
+// Parses the UTF-8 `text` read from `path` into `document`; throws HostError as loadXmlFile.
+void loadXmlText(const std::string& path, const std::string& text, xml::XMLParser& document);
+
 // A file's text; throws HostError when it cannot be read.
 std::string readTextFile(const std::string& path);
 

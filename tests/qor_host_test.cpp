@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "element_start.h"
+
 namespace {
 
 using ::testing::HasSubstr;
@@ -69,11 +71,13 @@ TEST(QorHost, FailedExpectationsNameTheirLine) {
     const ToolRun run = qorHost("run " + kScenarios + "/failing.scenario.xml");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const std::string file = kScenarios + "/failing.scenario.xml";
-    EXPECT_THAT(run.output, HasSubstr(file + ":3: expected the reply \"false\", got \"true\""));
+    // Multi-line elements are reported where they start.
+    EXPECT_THAT(run.output, HasSubstr(file + ":2: expected the reply \"false\", got \"true\""));
     EXPECT_THAT(
         run.output,
         HasSubstr(file + ":6: expected a log line at level 40 containing \"never written\""));
-    EXPECT_THAT(run.output, HasSubstr("FAILED: 2 steps, 2 failed expectations"));
+    EXPECT_THAT(run.output, HasSubstr(file + ":8: expected the reply \"never\", got \"\""));
+    EXPECT_THAT(run.output, HasSubstr("FAILED: 3 steps, 3 failed expectations"));
 }
 
 TEST(QorHost, UnusableScenariosAreReportedWithFileAndLine) {
@@ -121,6 +125,22 @@ TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
     EXPECT_THAT(run.output, HasSubstr("summary: 1 event binding and 1 property binding stored, 2 "
                                       "skipped; LoadBindings answers \"true\""));
     EXPECT_EQ(qorHost("check-bindings " + kScenarios + "/malformed.scenario.xml").exitCode, 2);
+}
+
+TEST(ElementStarts, AStartTagOverSeveralLinesIsFoundWhereItBegins) {
+    const qor::host::ElementStarts starts(
+        "<a>\n"
+        "  <send x=\"1>\"\n"
+        "     y='2'>\n"
+        "  <sendMore\n"
+        "  />\n"
+        "  <send/></a>\n");
+    EXPECT_EQ(starts.startLine("send", 3), 2);  // a '>' inside a value does not end the tag
+    EXPECT_EQ(starts.startLine("sendMore", 5), 4);
+    EXPECT_EQ(starts.startLine("send", 6), 6);
+    EXPECT_EQ(starts.startLine("send", 5), 5);  // no <send> ends there: the line stays
+    EXPECT_EQ(starts.startLine("send", 0), 0);
+    EXPECT_EQ(starts.startLine("send", 99), 99);
 }
 
 }  // namespace
