@@ -15,7 +15,8 @@ class BindingsCheck {
     BindingsCheck(std::string path, std::ostream& out)
         : path_(std::move(path)), out_(out), text_(readTextFile(path_)), starts_(text_) {}
 
-    void run() {
+    // True when LoadBindings stores every binding as written and answers "true".
+    bool run() {
         loadXmlText(path_, text_, document_);
         const xml::XmlElement bindings = document_.getNodeForXQuery(u"//bindings");
         if (!bindings) {
@@ -28,6 +29,7 @@ class BindingsCheck {
              << storedProperties_ << " property binding" << plural(storedProperties_) << " stored, "
              << skipped_ << " skipped; LoadBindings answers \""
              << (sectionsPresent_ == 2 ? "true" : "false") << "\"\n";
+        return changes_ == 0;
     }
 
   private:
@@ -44,6 +46,7 @@ class BindingsCheck {
             say(0,
                 "no <eventBindings> section: LoadBindings answers \"false\" (property "
                 "bindings are still loaded)");
+            ++changes_;
             return;
         }
         ++sectionsPresent_;
@@ -68,11 +71,13 @@ class BindingsCheck {
                 if (!key) {
                     say(lineOf(binding), "event binding skipped: no <source> child");
                     ++skipped_;
+                    ++changes_;
                     return;
                 }
                 if (sources > 1) {
                     say(lineOf(binding),
                         std::to_string(sources) + " <source> children: only the last one counts");
+                    ++changes_;
                 }
                 if (property.empty()) {
                     say(lineOf(binding), "event binding has an empty propertyName");
@@ -82,6 +87,7 @@ class BindingsCheck {
                 if (const auto earlier = keys.find(*key); earlier != keys.end()) {
                     text +=
                         " (replaces the binding of line " + std::to_string(earlier->second) + ")";
+                    ++changes_;
                 } else {
                     ++storedEvents_;
                 }
@@ -95,6 +101,7 @@ class BindingsCheck {
             say(0,
                 "no <propertyBindings> section: LoadBindings answers \"false\" and registers "
                 "no property");
+            ++changes_;
             return;
         }
         ++sectionsPresent_;
@@ -106,6 +113,7 @@ class BindingsCheck {
                 if (property.empty()) {
                     say(lineOf(binding), "property binding skipped: empty or missing propertyName");
                     ++skipped_;
+                    ++changes_;
                     return;
                 }
                 std::optional<std::u16string> command;
@@ -124,6 +132,7 @@ class BindingsCheck {
                 if (const auto earlier = names.find(property); earlier != names.end()) {
                     text += " (registered twice; replaces the binding of line " +
                             std::to_string(earlier->second) + ")";
+                    ++changes_;
                 } else {
                     ++storedProperties_;
                 }
@@ -141,13 +150,13 @@ class BindingsCheck {
     int storedProperties_ = 0;
     int skipped_ = 0;
     int sectionsPresent_ = 0;
+    int changes_ = 0;  // findings that change what LoadBindings stores or answers
 };
 
 }  // namespace
 
 int checkBindings(const std::string& path, std::ostream& out) {
-    BindingsCheck(path, out).run();
-    return 0;
+    return BindingsCheck(path, out).run() ? kBindingsAsWritten : kBindingsChanged;
 }
 
 }  // namespace qor::host

@@ -20,18 +20,25 @@ using namespace qor::host;
 constexpr const char* kUsage = R"(usage:
   qor-host run [SCENARIO] [options]   play a scenario (the bundled demo without one)
   qor-host check-bindings FILE        tell what LoadBindings will store and skip, and why
-  qor-host --help
+  qor-host --help | --version
 
 options for run:
   --library PATH        libqor.so to load (default: the one next to this tool)
-  --applets DIR         directory of the sample applets, ${APPLETS} in scenarios
+  --applets DIR         a directory of applets, ${APPLETS} in scenarios: the sample applets by
+                        default, or any directory of your own (relative to the current directory)
   --log-level N         show log lines at level N and above (default 0: all)
   --quiet               show only failures and the summary
-  --trace mermaid       print the exchange as a Mermaid sequence diagram
+  --full                show payloads and replies whole instead of cut to one short line
+  --stop-on-failure     play no further step once an expectation failed
+  --trace mermaid       print the exchange as a Mermaid sequence diagram on standard output;
+                        the run's own lines and summary then go to standard error
   --trace-file FILE     write the diagram to FILE instead
 
-exit codes: 0 success, 1 an expectation failed, 2 bad usage or an unusable file,
-            3 libqor.so cannot be loaded
+exit codes of run: 0 every expectation held, 1 an expectation failed,
+                   2 bad usage or an unusable file, 3 libqor.so cannot be loaded
+exit codes of check-bindings: 0 LoadBindings stores every binding as written and answers "true",
+                   1 it would skip or replace a binding or answer "false" (a section missing),
+                   2 bad usage or an unusable file
 )";
 
 std::filesystem::path executableDirectory() {
@@ -68,19 +75,26 @@ CommandLine parse(int argc, char** argv) {
         };
         if (word == "--help" || word == "-h") {
             line.command = "help";
+        } else if (word == "--version") {
+            line.command = "version";
         } else if (word == "--library") {
             line.options.library = value();
         } else if (word == "--applets") {
-            line.applets = value();
+            // Only paths inside a scenario are taken from the scenario's directory.
+            line.applets = std::filesystem::absolute(value()).lexically_normal().string();
         } else if (word == "--quiet") {
-            line.options.quiet = true;
+            line.options.trace.quiet = true;
+        } else if (word == "--full") {
+            line.options.trace.fullPayloads = true;
+        } else if (word == "--stop-on-failure") {
+            line.options.stopOnFailure = true;
         } else if (word == "--log-level") {
             const std::string& level = value();
             if (level.empty() || level.find_first_not_of("0123456789") != std::string::npos ||
                 level.size() > 6) {
                 throw std::invalid_argument("--log-level needs a number, not \"" + level + "\"");
             }
-            line.options.logLevel = std::stoi(level);
+            line.options.trace.logLevel = std::stoi(level);
         } else if (word == "--trace") {
             if (value() != "mermaid") {
                 throw std::invalid_argument("--trace knows only \"mermaid\"");
@@ -104,6 +118,10 @@ int run(const CommandLine& line) {
         std::cout << kUsage;
         return kExitSuccess;
     }
+    if (line.command == "version") {
+        std::cout << "qor-host " << QOR_VERSION << '\n';
+        return kExitSuccess;
+    }
     if (line.command == "check-bindings") {
         if (line.arguments.size() != 1) {
             throw std::invalid_argument("check-bindings needs one FILE");
@@ -117,8 +135,10 @@ int run(const CommandLine& line) {
         const std::string scenario = line.arguments.empty()
                                          ? locate(QOR_INSTALLED_DEMO, QOR_SOURCE_DEMO)
                                          : line.arguments[0];
+        // With the diagram on standard output, everything else goes to standard error.
+        const bool diagramOnStdout = line.options.mermaid && !line.options.traceFile;
         return runScenario(loadScenario(scenario, {{"APPLETS", line.applets}}), line.options,
-                           std::cout);
+                           diagramOnStdout ? std::cerr : std::cout, std::cout);
     }
     throw std::invalid_argument(line.command.empty() ? "no command given"
                                                      : "unknown command " + line.command);

@@ -88,7 +88,8 @@ class Checker {
 
 }  // namespace
 
-int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out) {
+int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out,
+                std::ostream& diagram) {
     const QorModule qor(options.library);
     RecordingCore recorder;
     StandInCore core(recorder, qor.processMessageFunction());
@@ -99,13 +100,16 @@ int runScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
         core.catalogue().setLocale(*scenario.locale);
     }
 
-    Trace trace(out, options.quiet, options.logLevel);
+    Trace trace(out, options.trace);
     recorder.onReceive = [&](const ReceivedMessage& m) { trace.coreReceives(m); };
     recorder.onReply = [&](const ReceivedMessage& m, const std::optional<std::u16string>& r) {
         trace.coreReplies(m, r);
     };
     recorder.onLog = [&](const LogEntry& entry) { trace.log(entry); };
     core.onSend = [&](const OutgoingMessage& m) { trace.coreSends(m, recorder.depth()); };
+    core.onReply = [&](const OutgoingMessage& m, const std::optional<std::u16string>& r) {
+        trace.coreIsAnswered(m, r, recorder.depth());
+    };
 
     trace.note("playing " + scenario.path + " (" + narrow(scenario.name) + ") with " +
                options.library);
@@ -114,7 +118,14 @@ int runScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
 
     Checker checker(scenario, trace);
     bool finalized = false;
+    std::size_t played = 0;
     for (const ScenarioStep& step : scenario.steps) {
+        if (options.stopOnFailure && checker.failures() > 0) {
+            trace.note("stopped after the step at line " +
+                       std::to_string(scenario.steps[played - 1].line) + ": an expectation failed");
+            break;
+        }
+        ++played;
         const std::size_t receivedBefore = recorder.received.size();
         const std::size_t logsBefore = recorder.logs.size();
         if (step.kind == ScenarioStep::Kind::kFinalize) {
@@ -148,12 +159,16 @@ int runScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
                 throw HostError(*options.traceFile, 0, "cannot be written");
             }
         } else {
-            out << trace.mermaid();
+            diagram << trace.mermaid();
         }
     }
     const std::size_t steps = scenario.steps.size();
     out << (checker.failures() == 0 ? "passed: " : "FAILED: ") << steps << " step"
-        << (steps == 1 ? "" : "s") << ", " << checker.failures() << " failed expectation"
+        << (steps == 1 ? "" : "s");
+    if (played < steps) {
+        out << " (" << played << " played)";
+    }
+    out << ", " << checker.failures() << " failed expectation"
         << (checker.failures() == 1 ? "" : "s") << '\n';
     return checker.failures() == 0 ? kExitSuccess : kExitExpectationFailed;
 }

@@ -6,15 +6,16 @@
 #include <string>
 
 #include "scenario.h"
+#include "trace.h"
 
 namespace qor::host {
 
 struct RunOptions {
     std::string library;  // libqor.so to load
-    bool quiet = false;
-    int32_t logLevel = 0;  // log lines below this level are not shown
+    TraceOptions trace;
     bool mermaid = false;
-    std::optional<std::string> traceFile;  // where the diagram goes; standard output without
+    std::optional<std::string> traceFile;  // where the diagram goes; `diagram` without
+    bool stopOnFailure = false;            // play no step after one whose expectation failed
 };
 
 // Exit codes of a run.
@@ -26,8 +27,10 @@ enum ExitCode : int {
 };
 
 // Loads libqor.so, initializes it with a stand-in Core, plays the steps, finalizes, and reports
-// every expectation that failed. Throws HostError for files it cannot use and std::runtime_error
-// when libqor.so cannot be loaded.
-int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out);
+// every expectation that failed to `out`. The Mermaid diagram, when asked for without a trace
+// file, goes to `diagram`. Throws HostError for files it cannot use and std::runtime_error when
+// libqor.so cannot be loaded.
+int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out,
+                std::ostream& diagram);
 
 }  // namespace qor::host

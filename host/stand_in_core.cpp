@@ -110,7 +110,10 @@ std::u16string StandInCore::changeProperty(const ReceivedMessage& message) {
         if (onSend) {
             onSend(announce);
         }
-        sendMessage(qor_, announce);
+        const std::optional<std::u16string> reply = sendMessage(qor_, announce);
+        if (onReply) {
+            onReply(announce, reply);
+        }
     }
     return u"true";
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,10 @@ class StandInCore {
     StandInCore(RecordingCore& recorder, SendFunction qor);
 
     MessageCatalogue& catalogue() { return catalogue_; }
-    // Told of every message this Core sends QOR on its own (the announcements).
+    // Told of every message this Core sends QOR on its own (the announcements), and of QOR's
+    // reply to it.
     std::function<void(const OutgoingMessage&)> onSend;
+    std::function<void(const OutgoingMessage&, const std::optional<std::u16string>&)> onReply;
     const std::map<std::u16string, std::u16string>& properties() const { return properties_; }
     const std::vector<Subscription>& subscriptions() const { return subscriptions_; }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -17,11 +18,15 @@ using ::testing::Not;
 
 struct ToolRun {
     int exitCode = -1;
-    std::string output;  // standard output and standard error together
+    std::string output;  // the streams the run kept
 };
 
-ToolRun qorHost(const std::string& arguments) {
-    const std::string command = std::string(QOR_HOST) + " " + arguments + " 2>&1";
+// Runs qor-host with `arguments`, from `directory` when one is given; `streams` says which output
+// is kept ("2>&1": both).
+ToolRun qorHost(const std::string& arguments, const std::string& streams = "2>&1",
+                const std::string& directory = "") {
+    const std::string command = (directory.empty() ? "" : "cd " + directory + " && ") +
+                                std::string(QOR_HOST) + " " + arguments + " " + streams;
     ToolRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -38,6 +43,7 @@ ToolRun qorHost(const std::string& arguments) {
 }
 
 const std::string kScenarios = QOR_TEST_SCENARIOS;
+const std::string kSampleSources = QOR_SAMPLE_SOURCES;
 
 TEST(QorHost, TheDemoPlaysEndToEnd) {
     const ToolRun run = qorHost("run");
@@ -109,7 +115,7 @@ TEST(QorHost, LoadFailuresCarryThePlatformsReason) {
 TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
     const std::string file = kScenarios + "/problems.bindings.xml";
     const ToolRun run = qorHost("check-bindings " + file);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.exitCode, 1) << run.output;  // bindings skipped and replaced
     EXPECT_THAT(run.output,
                 HasSubstr(file + ":3: event slider.changed changes property \"volume\""));
     EXPECT_THAT(run.output, HasSubstr(file + ":4: event binding skipped: no <source> child"));
@@ -125,6 +131,64 @@ TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
     EXPECT_THAT(run.output, HasSubstr("summary: 1 event binding and 1 property binding stored, 2 "
                                       "skipped; LoadBindings answers \"true\""));
     EXPECT_EQ(qorHost("check-bindings " + kScenarios + "/malformed.scenario.xml").exitCode, 2);
+}
+
+TEST(QorHost, CheckBindingsExitsNonZeroOnlyWhenWhatIsStoredOrAnsweredChanges) {
+    const ToolRun clean = qorHost("check-bindings " + kSampleSources + "/label/label.bindings.xml");
+    EXPECT_EQ(clean.exitCode, 0) << clean.output;
+    const ToolRun missing =
+        qorHost("check-bindings " + kScenarios + "/no-property-section.bindings.xml");
+    EXPECT_EQ(missing.exitCode, 1) << missing.output;
+    EXPECT_THAT(missing.output, HasSubstr("no <propertyBindings> section: LoadBindings answers "
+                                          "\"false\""));
+    EXPECT_THAT(qorHost("--help").output,
+                HasSubstr("exit codes of check-bindings: 0 LoadBindings stores every binding"));
+}
+
+TEST(QorHost, MermaidOnStandardOutputHoldsOnlyTheDiagram) {
+    const ToolRun diagram = qorHost("run --trace mermaid", "2>/dev/null");
+    EXPECT_EQ(diagram.exitCode, 0);
+    EXPECT_EQ(diagram.output.rfind("sequenceDiagram\n", 0), 0u) << diagram.output;
+    EXPECT_THAT(diagram.output, Not(HasSubstr("passed:")));
+    EXPECT_THAT(diagram.output, Not(HasSubstr("Host -> QOR")));
+    EXPECT_THAT(diagram.output, HasSubstr("    participant applet_slider as slider\n"
+                                          "    participant applet_label as label\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: MoveSlider\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    Core->>QOR: ListenPropertyChange\n"
+                                          "    QOR->>applet_label: HandlePropertyChangeFromBL\n"
+                                          "    QOR-->>Core: \"true\"\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    applet_label-->>QOR: \"Volume sonore\"\n"));
+
+    const ToolRun rest = qorHost("run --quiet --trace mermaid", "2>&1 >/dev/null");
+    EXPECT_EQ(rest.output, "passed: 10 steps, 0 failed expectations\n");
+}
+
+TEST(QorHost, AppletsDirectoryIsTakenFromTheCurrentDirectory) {
+    const std::filesystem::path applets(QOR_SAMPLE_APPLETS);
+    const ToolRun run = qorHost("run --quiet --applets " + applets.filename().string(), "2>&1");
+    EXPECT_NE(run.exitCode, 0) << "found from a directory other than the current one";
+    const ToolRun fromParent = qorHost("run --quiet --applets " + applets.filename().string(),
+                                       "2>&1", applets.parent_path().string());
+    EXPECT_EQ(fromParent.exitCode, 0) << fromParent.output;
+    EXPECT_EQ(fromParent.output, "passed: 10 steps, 0 failed expectations\n");
+    EXPECT_THAT(qorHost("--help").output, HasSubstr("or any directory of your own"));
+}
+
+TEST(QorHost, StopOnFailureVersionAndWholePayloads) {
+    const ToolRun stopped =
+        qorHost("run --stop-on-failure " + kScenarios + "/failing.scenario.xml");
+    EXPECT_EQ(stopped.exitCode, 1);
+    EXPECT_THAT(stopped.output, HasSubstr("FAILED: 3 steps (1 played), 1 failed expectation\n"));
+    EXPECT_THAT(stopped.output, Not(HasSubstr(":6:")));
+
+    const ToolRun version = qorHost("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_THAT(version.output, ::testing::MatchesRegex("qor-host [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+
+    const std::string wholePath = std::string(QOR_SAMPLE_APPLETS) + "/liblabel.so\"/>";
+    EXPECT_THAT(qorHost("run").output, Not(HasSubstr(wholePath)));
+    const ToolRun full = qorHost("run --full");
+    EXPECT_THAT(full.output, HasSubstr(wholePath));
 }
 
 TEST(ElementStarts, AStartTagOverSeveralLinesIsFoundWhereItBegins) {
