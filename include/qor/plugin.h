@@ -89,6 +89,9 @@ typedef bool (*ReleaseFunction)(const char16_t* text);
  *   record      the message; valid only during the call.
  *   outRelease  a slot the callee fills: with a release function the caller must call once with
  *               the returned pointer, or with null for a static text that is never released.
+ *               QOR sets the slot to null before it calls Core, so Core may leave it untouched
+ *               for a static text. A message passed through to an applet carries its sender's
+ *               own slot: applets always write it.
  * Returns the result text, or null. processMessage itself is a SendFunction.
  */
 typedef const char16_t* (*SendFunction)(const MessageRecord* record, ReleaseFunction* outRelease);
