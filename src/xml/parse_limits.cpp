@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qor::xml {
@@ -99,24 +100,22 @@ class LimitScanner {
                 return true;  // malformed: the parser gives up on this tag
             }
             if (c == Char('>')) {
-                const bool empty = position_ > 0 && text_[position_ - 1] == Char('/');
-                ++position_;
-                if (!empty) {
+                if (position_ == 0 || text_[position_ - 1] != Char('/')) {
                     scope_.push_back(declarations);
                     namespacesInScope_ += declarations;
                 }
-                return namespacesInScope_ + (empty ? declarations : 0) <= kMaxNamespacesInScope;
+                ++position_;
+                return true;
             }
             if (c == Char('=')) {
                 if (++attributes > kMaxAttributesPerElement) {
-                    reason_ = "more than " + std::to_string(kMaxAttributesPerElement) +
-                              " attributes on one element";
-                    return false;
+                    return refuse("more than " + std::to_string(kMaxAttributesPerElement) +
+                                  " attributes on one element");
                 }
-                if (nameStart != View::npos && declaresNamespace(nameStart, position_)) {
-                    if (namespacesInScope_ + ++declarations > kMaxNamespacesInScope) {
-                        break;
-                    }
+                if (nameStart != View::npos && declaresNamespace(nameStart, position_) &&
+                    namespacesInScope_ + ++declarations > kMaxNamespacesInScope) {
+                    return refuse("more than " + std::to_string(kMaxNamespacesInScope) +
+                                  " namespace declarations in scope");
                 }
                 nameStart = View::npos;
                 ++position_;
@@ -130,11 +129,12 @@ class LimitScanner {
             }
             ++position_;
         }
-        if (namespacesInScope_ + declarations > kMaxNamespacesInScope) {
-            reason_ = namespacesReason();
-            return false;
-        }
         return true;
+    }
+
+    bool refuse(std::string reason) {
+        reason_ = std::move(reason);
+        return false;
     }
 
     // After '=': optional white space, then a quoted value, which ends at its quote or at a '<'.
@@ -165,16 +165,10 @@ class LimitScanner {
                (name.size() == xmlns.size() || name[xmlns.size()] == Char(':'));
     }
 
-    static std::string namespacesReason() {
-        return "more than " + std::to_string(kMaxNamespacesInScope) +
-               " namespace declarations in scope";
-    }
-
     ParseFailure failure() const {
         const std::size_t end = std::min(position_, text_.size());
         const auto lines = std::count(text_.begin(), text_.begin() + end, Char('\n'));
-        return ParseFailure{static_cast<int32_t>(lines + 1),
-                            reason_.empty() ? namespacesReason() : reason_};
+        return ParseFailure{static_cast<int32_t>(lines + 1), reason_};
     }
 
     View text_;

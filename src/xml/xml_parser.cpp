@@ -47,6 +47,14 @@ bool isAppendable(const xmlNode* node) {
     }
 }
 
+// Makes a node that belongs to no parent the last child of `parent`, in the same document, and
+// gives it the namespace declarations it needs there. Once it is attached the parent owns it,
+// also when reconciling then runs out of memory.
+void attach(xmlNode* child, xmlNode* parent) {
+    xmlAddChild(parent, child);
+    reconcileNamespaces(child);
+}
+
 // Appends `child` as the last child of `parent`. A child of another document is copied into the
 // parent's document; a child of the same document is moved, unless that would make it its own
 // descendant.
@@ -59,9 +67,7 @@ void appendChild(xmlNode* child, xmlNode* parent) {
         if (!copy) {
             throw DomError(DomError::kOutOfMemory);
         }
-        xmlNode* added = copy.release();
-        xmlAddChild(parent, added);
-        reconcileNamespaces(added);
+        attach(copy.release(), parent);
         return;
     }
     for (const xmlNode* ancestor = parent; ancestor != nullptr; ancestor = ancestor->parent) {
@@ -70,8 +76,7 @@ void appendChild(xmlNode* child, xmlNode* parent) {
         }
     }
     xmlUnlinkNode(child);
-    xmlAddChild(parent, child);
-    reconcileNamespaces(child);
+    attach(child, parent);
 }
 
 // The namespace a prefixed name given for an element or attribute at `element` belongs to; null
@@ -372,6 +377,9 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
     try {
         // Made in the parent's document, where a prefix of the name must be bound.
         xmlNode* parent = node.get();
+        if (parent->type != XML_ELEMENT_NODE) {
+            throw DomError(DomError::kFail);
+        }
         xmlNs* ns = namespaceOfName(untilZero(name), parent);
         checkText(untilZero(text));
         const std::string elementName = localPartOf(untilZero(name));
@@ -390,8 +398,7 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
             }
             xmlAddChild(element.get(), textNode);
         }
-        appendChild(element.get(), parent);
-        element.release();  // now owned by its parent
+        attach(element.release(), parent);
         return true;
     } catch (const DomError& error) {
         reportDomError(40, u"addChildToNode", error.code());
