@@ -33,9 +33,8 @@ class LimitScanner {
                 break;
             }
             position_ = open + 1;
-            if (skipSection(literal("!--"), literal("-->")) ||
-                skipSection(literal("![CDATA["), literal("]]>")) ||
-                skipSection(literal("?"), literal("?>"))) {
+            if (skipSection(commentOpen_, commentEnd_) || skipSection(cdataOpen_, cdataEnd_) ||
+                skipSection(instructionOpen_, instructionEnd_)) {
                 continue;
             }
             if (at(Char('/'))) {
@@ -159,10 +158,9 @@ class LimitScanner {
         while (end > begin && isSpace(text_[end - 1])) {
             --end;
         }
-        const std::basic_string<Char> xmlns = literal("xmlns");
         const View name = text_.substr(begin, end - begin);
-        return name.substr(0, xmlns.size()) == xmlns &&
-               (name.size() == xmlns.size() || name[xmlns.size()] == Char(':'));
+        return name.substr(0, xmlns_.size()) == xmlns_ &&
+               (name.size() == xmlns_.size() || name[xmlns_.size()] == Char(':'));
     }
 
     ParseFailure failure() const {
@@ -171,6 +169,13 @@ class LimitScanner {
         return ParseFailure{static_cast<int32_t>(lines + 1), reason_};
     }
 
+    const std::basic_string<Char> commentOpen_ = literal("!--");
+    const std::basic_string<Char> commentEnd_ = literal("-->");
+    const std::basic_string<Char> cdataOpen_ = literal("![CDATA[");
+    const std::basic_string<Char> cdataEnd_ = literal("]]>");
+    const std::basic_string<Char> instructionOpen_ = literal("?");
+    const std::basic_string<Char> instructionEnd_ = literal("?>");
+    const std::basic_string<Char> xmlns_ = literal("xmlns");
     View text_;
     std::size_t position_ = 0;
     // Namespace declarations of each open element, and their sum.
