@@ -127,7 +127,8 @@ _xmlDoc* ParserSession::parse(std::string_view utf8) {
     } else if (!context_->wellFormed || doc == nullptr) {
         lastFailure_ = errors.fatal.empty() ? ParseFailure{0, "not well formed"} : errors.fatal;
     } else if (!context_->nsWellFormed) {
-        lastFailure_ = errors.namespaces;
+        lastFailure_ = errors.namespaces.empty() ? ParseFailure{0, "not namespace-well-formed"}
+                                                 : errors.namespaces;
     }
     if (doc != nullptr &&
         (!lastFailure_.empty() || doc->intSubset != nullptr || doc->extSubset != nullptr)) {
