@@ -2,6 +2,9 @@
 // append across documents.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "fuzz_text.h"
 #include "xml/dom_error.h"
 #include "xml/xml_parser.h"
@@ -11,6 +14,24 @@ using qor::fuzz::consumeText;
 using qor::xml::XmlElement;
 using qor::xml::XmlNodeList;
 using qor::xml::XMLParser;
+
+namespace {
+
+// Whatever the wrapper writes parses again, namespace-aware, unless building made it exceed a
+// parser bound (attributes per element, namespaces in scope, nesting depth).
+void checkParsesAgain(const std::u16string& markup) {
+    XMLParser again;
+    if (again.initWithXMLString(markup)) {
+        return;
+    }
+    const std::string& why = XMLParser::lastParseFailure().message;
+    if (why.find("more than") == std::string::npos && why.find("depth") == std::string::npos) {
+        std::fprintf(stderr, "written markup does not parse again: %s\n", why.c_str());
+        std::abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);
@@ -73,10 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
                     }
                     break;
                 case 10:
-                    document.getXMLStringOfNode(node, out);
+                    if (document.getXMLStringOfNode(node, out)) {
+                        checkParsesAgain(out);
+                    }
                     break;
                 default:
-                    document.getXMLString(out);
+                    if (document.getXMLString(out)) {
+                        checkParsesAgain(out);
+                    }
                     break;
             }
         }

@@ -235,6 +235,59 @@ TEST_F(Bindings, ListenPropertyChangeTellsTheAppletInItsOwnTerms) {
     EXPECT_EQ(fixtureOutstandingTexts(), 0);
 }
 
+// Every text QOR hands on parses again, namespace-aware, with the meaning it had.
+TEST_F(Bindings, NamespacesSurviveEveryCopy) {
+    ASSERT_EQ(loadApplet(u"calc", u"2", u"w1", QOR_FIXTURE_APPLET).text, u"true");
+    // The binding's data uses a prefix declared on an ancestor, and brings a default namespace.
+    const std::u16string bindings =
+        u"<bindings xmlns:u='urn:u'><eventBindings>"
+        u"<binding propertyName='volume'><source id='slider' event='changed'/>"
+        u"<data><u:unit u:k='1'>dB</u:unit></data></binding>"
+        u"<binding propertyName='level'><source id='knob' event='turned'/>"
+        u"<data xmlns='urn:d'><unit>dB</unit></data></binding>"
+        u"</eventBindings><propertyBindings><binding propertyName='volume'>"
+        u"<target command='SetLevel'/></binding></propertyBindings></bindings>";
+    ASSERT_EQ(send(u"LoadBindings", loadBindingsPayload(bindings)).text, u"true");
+
+    EXPECT_EQ(send(propertyChange(u"slider", u"changed")).text, u"true");
+    XmlView prefixed(toCore(u"PropertyChange").at(0).data);
+    ASSERT_TRUE(prefixed.parsed());
+    EXPECT_EQ(prefixed.text(u"/propertyChange/data/*[local-name()='unit' and "
+                            u"namespace-uri()='urn:u']/@*[local-name()='k' and "
+                            u"namespace-uri()='urn:u']"),
+              u"1");
+    EXPECT_EQ(prefixed.text(u"/propertyChange/data/applet/CommandLineArguments/value"), u"7");
+
+    core.received.clear();
+    EXPECT_EQ(send(propertyChange(u"knob", u"turned")).text, u"true");
+    XmlView defaulted(toCore(u"PropertyChange").at(0).data);
+    ASSERT_TRUE(defaulted.parsed());
+    const std::u16string data =
+        u"/propertyChange/*[local-name()='data' and namespace-uri()='urn:d']";
+    EXPECT_EQ(defaulted.text(data + u"/*[local-name()='unit' and namespace-uri()='urn:d']"), u"dB");
+    // The payload's applet element is in no namespace, as it was sent.
+    EXPECT_EQ(defaulted.text(data + u"/applet/CommandLineArguments/value"), u"7");
+
+    // Core's data and context for the applet, with a prefix declared on their ancestor.
+    std::vector<std::u16string> delivered;
+    applets.onProcessMessage = [&](const std::string&, const host::ReceivedMessage& message) {
+        delivered.push_back(message.data);
+        return u"done";
+    };
+    Outgoing change =
+        listen(u"volume", u"<data><c:level c:scale='dB'>3</c:level></data><context c:who='core'/>");
+    change.data.insert(std::u16string(u"<propertyChange").size(), u" xmlns:c='urn:c'");
+    EXPECT_EQ(send(change).text, u"true");
+    ASSERT_EQ(delivered.size(), 1u);
+    XmlView toApplet(delivered[0]);
+    ASSERT_TRUE(toApplet.parsed());
+    EXPECT_EQ(toApplet.text(u"/propertyChange/data/*[local-name()='level' and "
+                            u"namespace-uri()='urn:c'][@*[namespace-uri()='urn:c']='dB']"),
+              u"3");
+    EXPECT_EQ(toApplet.text(u"/propertyChange/context/@*[namespace-uri()='urn:c']"), u"core");
+    EXPECT_EQ(toApplet.text(u"/propertyChange/command"), u"SetLevel");
+}
+
 TEST_F(Bindings, TheWholeLoopFromSliderToCoreToApplet) {
     // Core behaves like a small real one: it announces every property change back to the
     // subscribed instance with ListenPropertyChange.

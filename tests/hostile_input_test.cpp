@@ -36,6 +36,15 @@ std::u16string quadraticBlowUp() {
     return text + u"</applet>";
 }
 
+// One element with 40,000 attributes: libxml2 alone checks them pairwise, for seconds.
+std::u16string quadraticAttributes() {
+    std::u16string text = u"<applet appletID='calc' appletVersion='1' instanceID='w1'";
+    for (int i = 0; i < 40000; ++i) {
+        text += u" a" + u16(std::to_string(i)) + u"='1'";
+    }
+    return text + u"><CommandLineArguments/></applet>";
+}
+
 std::u16string deepNesting() {
     std::u16string text;
     for (int i = 0; i < 100000; ++i) {
@@ -52,6 +61,7 @@ TEST_F(HostileInput, XmlBombsEntitiesAndDepthAreRefusedInEveryCommand) {
     const std::u16string payloads[] = {
         billionLaughs(),
         quadraticBlowUp(),
+        quadraticAttributes(),
         deepNesting(),
         u"<!DOCTYPE a [<!ENTITY e SYSTEM 'file:///etc/passwd'>]><applet appletID='&e;'/>",
         u"<!DOCTYPE a SYSTEM 'http://127.0.0.1:9/dtd'><applet appletID='x'/>",

@@ -10,6 +10,7 @@
 #include "log_format.h"
 #include "support/text_matchers.h"
 #include "xml/dom_error.h"
+#include "xml/parse_limits.h"
 #include "xml/xml_parser.h"
 
 namespace qor::xml {
@@ -232,7 +233,7 @@ TEST_F(XmlParserTest, BuildsDocumentsFromChildElementsAndAttributes) {
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(parser.addChildToNode(u"a\uFFFF", u"", root));
     EXPECT_FALSE(parser.addChildToNode(std::u16string(u"a\xD800"), u"", root));
-    EXPECT_TRUE(parser.addChildToNode(u"\u00e9l\U0001F600-1.x:y", u"", root));
+    EXPECT_TRUE(parser.addChildToNode(u"\u00e9l\U0001F600-1.x", u"", root));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(parser.addAttributeToNode(root, u"", u"v"));
     EXPECT_THAT(lastReport(), StartsWith16(u"Error Occured. com error:80070057 system error:"));
@@ -406,6 +407,217 @@ TEST_F(XmlParserTest, AFiftyMegabytePayloadIsHandled) {
     std::u16string out;
     EXPECT_TRUE(parser.stringValueForXQuery(u"/big/i[1]/@a", out));
     EXPECT_EQ(out, u"1");
+}
+
+std::u16string elementWithAttributes(std::size_t count, const std::u16string& name = u"a") {
+    std::u16string text = u"<r";
+    for (std::size_t i = 0; i < count; ++i) {
+        text += u" " + name + u16(std::to_string(i)) + u"='1'";
+    }
+    return text + u"/>";
+}
+
+// Declarations of `count` namespaces, as attributes of a start tag.
+std::u16string declarations(std::size_t count, const std::u16string& prefix) {
+    std::u16string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += u" xmlns:" + prefix + u16(std::to_string(i)) + u"='urn:" + u16(std::to_string(i)) +
+                u"'";
+    }
+    return text;
+}
+
+TEST_F(XmlParserTest, AttributesAndNamespacesBeyondTheBoundsAreRefusedBeforeParsing) {
+    XMLParser parser(&logger);
+    EXPECT_TRUE(parser.initWithXMLString(elementWithAttributes(kMaxAttributesPerElement)));
+    EXPECT_FALSE(parser.initWithXMLString(elementWithAttributes(kMaxAttributesPerElement + 1)));
+    EXPECT_EQ(XMLParser::lastParseFailure().line, 1);
+    EXPECT_EQ(XMLParser::lastParseFailure().message, "more than 256 attributes on one element");
+    // The shape that takes libxml2 seconds: 40,000 attributes on one element.
+    EXPECT_FALSE(
+        parser.initWithXMLString(u"<applet>\n" + elementWithAttributes(40000) + u"</applet>"));
+    EXPECT_EQ(XMLParser::lastParseFailure().line, 2);
+
+    // Declarations count per element and over the elements they are in scope for.
+    const std::size_t half = kMaxNamespacesInScope / 2;
+    const std::u16string siblings = u"<r><a" + declarations(kMaxNamespacesInScope, u"p") + u"/><b" +
+                                    declarations(kMaxNamespacesInScope, u"p") + u"></b></r>";
+    EXPECT_TRUE(parser.initWithXMLString(siblings));
+    EXPECT_TRUE(parser.initWithXMLString(u"<r" + declarations(half, u"p") + u"><a" +
+                                         declarations(half, u"q") + u"/></r>"));
+    EXPECT_FALSE(parser.initWithXMLString(u"<r" + declarations(half, u"p") + u"><a" +
+                                          declarations(half + 1, u"q") + u"/></r>"));
+    EXPECT_EQ(XMLParser::lastParseFailure().message,
+              "more than 64 namespace declarations in scope");
+    EXPECT_FALSE(parser.initWithXMLString(u"<r xmlns='urn:d'" +
+                                          declarations(kMaxNamespacesInScope, u"p") + u"/>"));
+    EXPECT_THAT(logger.reports, IsEmpty());
+}
+
+TEST(ParseLimits, CountWhatAParserWouldCountInUtf8AndUtf16Alike) {
+    const auto refused = [](const std::string& text) {
+        const bool utf8 = checkParseLimits(text).has_value();
+        EXPECT_EQ(checkParseLimits(std::u16string(text.begin(), text.end())).has_value(), utf8)
+            << text;
+        return utf8;
+    };
+    std::string many;
+    for (std::size_t i = 0; i <= kMaxAttributesPerElement; ++i) {
+        many += " a" + std::to_string(i) + " = \"x>\"";
+    }
+    EXPECT_TRUE(refused("<r" + many + ">"));
+    EXPECT_TRUE(refused("<r" + many));  // unterminated
+    // Markup inside comments, CDATA sections, processing instructions and values is no markup.
+    EXPECT_FALSE(refused("<r><!--<r" + many + "/>--></r>"));
+    EXPECT_FALSE(refused("<r><![CDATA[<r" + many + "/>]]></r>"));
+    EXPECT_FALSE(refused("<?pi <r" + many + "/>?><r/>"));
+    // A section that never ends hides nothing, and a '<' ends a value: a parser reads on there.
+    EXPECT_TRUE(refused("<r><!--<r" + many + "/></r>"));
+    EXPECT_TRUE(refused("<r v='<r" + many + "/>'/>"));
+    std::string nested = "<r>";
+    for (std::size_t i = 0; i <= kMaxNamespacesInScope; ++i) {
+        nested += "<e xmlns:p" + std::to_string(i) + "='urn:x'>";
+    }
+    EXPECT_TRUE(refused(nested));
+    EXPECT_FALSE(refused("<r xmlnsx='1' xmlns:p='urn:p'/>"));
+}
+
+TEST_F(XmlParserTest, UndeclaredPrefixesAreRefusedWithTheErrorThatRefusedThem) {
+    XMLParser parser(&logger);
+    for (const char16_t* text : {u"<p:r/>", u"<r p:a='1'/>", u"<r><p:a/></r>",
+                                 u"<r xmlns:p='urn:p'/><p:a/>", u"<r xmlns:p=''/>"}) {
+        EXPECT_FALSE(parser.initWithXMLString(text));
+        EXPECT_FALSE(XMLParser::lastParseFailure().message.empty());
+    }
+    EXPECT_TRUE(parser.initWithXMLString(u"<p:r xmlns:p='urn:p' p:a='1'/>"));
+    EXPECT_TRUE(XMLParser::lastParseFailure().empty());
+    // A relative namespace name is only a warning: accepted, and nothing to show.
+    EXPECT_TRUE(parser.initWithXMLString(u"<r xmlns:p='relative'/>"));
+    EXPECT_TRUE(XMLParser::lastParseFailure().empty());
+    // The error that refused the text, not the warning before it.
+    EXPECT_FALSE(parser.initWithXMLString(u"<r xmlns:p='relative'>\n<a></r>"));
+    EXPECT_EQ(XMLParser::lastParseFailure().line, 2);
+    EXPECT_THAT(XMLParser::lastParseFailure().message, ::testing::HasSubstr("mismatch"));
+    EXPECT_FALSE(parser.initWithXMLString(u"<r>\n<p:a/></r>"));
+    EXPECT_EQ(XMLParser::lastParseFailure().line, 2);
+    EXPECT_THAT(XMLParser::lastParseFailure().message, ::testing::HasSubstr("p"));
+}
+
+TEST_F(XmlParserTest, DollarSignsInsideLiteralsAreText) {
+    XMLParser parser = parserWith(u"<r><a b='$x'>1</a><a b=\"$\">2</a></r>");
+    std::u16string out;
+    EXPECT_TRUE(parser.stringValueForXQuery(u"//a[@b='$x']", out));
+    EXPECT_EQ(out, u"1");
+    EXPECT_TRUE(parser.stringValueForXQuery(u"//a[@b=\"$\"]", out));
+    EXPECT_EQ(out, u"2");
+    EXPECT_TRUE(parser.nodeExistsXQuery(u"//a[@b='$'][.='2'] | //a[@b=\"'$\"]"));
+    EXPECT_THAT(logger.reports, IsEmpty());
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//a[@b='x'][$v]"));
+    EXPECT_FALSE(parser.nodeExistsXQuery(u"//a[@b=\"'\"][$v]"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(logger.reports.size(), 2u);
+}
+
+TEST_F(XmlParserTest, TextsAndNamesThatWouldNotParseAgainAreRefused) {
+    XMLParser parser = parserWith(u"<r xmlns:p='urn:p'><e/></r>");
+    XmlElement root;
+    ASSERT_TRUE(parser.getRootNode(root));
+    const XmlElement e = parser.getNodeForXQuery(u"/r/e");
+    const std::u16string unholdable[] = {u"a\u0001b", u"\uFFFE", u"x\uFFFF", u"\u001F"};
+    for (const std::u16string& text : unholdable) {
+        logger.reports.clear();
+        EXPECT_FALSE(parser.addChildToNode(u"t", text, root));
+        EXPECT_THAT(lastReport(), StartsWith16(u"Caught exception in ... addChildToNode. com "
+                                               u"error:80070057"));
+        EXPECT_FALSE(parser.addAttributeToNode(root, u"v", text));
+        EXPECT_THAT(lastReport(), StartsWith16(u"Error Occured. com error:80070057 system error:"));
+        EXPECT_EQ(logger.reports.back().level, 50);
+    }
+    // Namespace declarations and unbound prefixes are no attribute names.
+    for (const std::u16string name : {u"xmlns", u"xmlns:q", u"q:a", u"p:", u"p:a:b", u":a"}) {
+        EXPECT_FALSE(parser.addAttributeToNode(e, name, u"urn:other"))
+            << std::string(name.begin(), name.end());
+        EXPECT_THAT(lastReport(), StartsWith16(u"Error Occured. com error:80070057"));
+    }
+    for (const char16_t* name : {u"q:a", u"xmlns:a", u"p:a:b"}) {
+        EXPECT_FALSE(parser.addChildToNode(name, u"", root));
+        EXPECT_THAT(lastReport(), StartsWith16(u"Caught exception in ... addChildToNode. com "
+                                               u"error:80070057"));
+    }
+    // Tab, line feed and carriage return are text; a bound prefix puts a name in its namespace.
+    EXPECT_TRUE(parser.addChildToNode(u"t", u"a\tb\nc\rd", root));
+    EXPECT_TRUE(parser.addAttributeToNode(e, u"v", u"a\tb\nc\rd"));
+    EXPECT_TRUE(parser.addAttributeToNode(e, u"p:a", u"1"));
+    EXPECT_TRUE(parser.addAttributeToNode(e, u"p:a", u"2"));  // replaced
+    EXPECT_TRUE(parser.addAttributeToNode(e, u"xml:lang", u"en"));
+    EXPECT_TRUE(parser.addChildToNode(u"p:c", u"", e));
+
+    XMLParser reread = parserWith(serialised(parser));
+    std::u16string value;
+    EXPECT_TRUE(reread.stringValueForXQuery(u"/r/t", value));
+    EXPECT_EQ(value, u"a\tb\nc\rd");
+    EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@v", value));
+    EXPECT_EQ(value, u"a\tb\nc\rd");
+    EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@*[namespace-uri()='urn:p']", value));
+    EXPECT_EQ(value, u"2");
+    EXPECT_TRUE(reread.nodeExistsXQuery(u"/r/e/*[local-name()='c' and namespace-uri()='urn:p']"));
+    EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@xml:lang", value));
+    EXPECT_EQ(value, u"en");
+    EXPECT_THAT(reread.getAttrsMapOfNode(reread.getNodeForXQuery(u"/r/e")),
+                ::testing::Not(::testing::Contains(::testing::Key(u"xmlns"))));
+}
+
+// Reparses a text on its own and tells whether the query selects something in it.
+bool selectsInReparsed(const std::u16string& text, const std::u16string& query) {
+    XMLParser reread;
+    return reread.initWithXMLString(text) && reread.nodeExistsXQuery(query);
+}
+
+TEST_F(XmlParserTest, SubtreesKeepTheirNamespacesWhenCopiedOrWrittenOnTheirOwn) {
+    XMLParser bindings = parserWith(
+        u"<bindings xmlns:u='urn:u' xmlns='urn:d'><b><data><u:unit u:k='1'>x</u:unit><plain/>"
+        u"</data></b></bindings>");
+    const XmlElement data = bindings.getNodeForXQuery(u"//*[local-name()='data']");
+    ASSERT_TRUE(data);
+    std::u16string text;
+    ASSERT_TRUE(bindings.getXMLStringOfNode(data, text));
+    const std::u16string unit =
+        u"/*[local-name()='data' and namespace-uri()='urn:d']/*[local-name()='unit' and "
+        u"namespace-uri()='urn:u'][@*[local-name()='k' and namespace-uri()='urn:u']='1']";
+    EXPECT_TRUE(selectsInReparsed(text, unit)) << std::string(text.begin(), text.end());
+    XMLParser copy(&logger);
+    ASSERT_TRUE(copy.initWithNode(data));
+    EXPECT_TRUE(selectsInReparsed(serialised(copy), unit));
+
+    // An element in no namespace placed under a default namespace stays in none.
+    XMLParser payload = parserWith(u"<applet><c/></applet>");
+    XmlElement payloadRoot, copyRoot;
+    payload.getRootNode(payloadRoot);
+    copy.getRootNode(copyRoot);
+    EXPECT_TRUE(copy.addChildToNode(payloadRoot, copyRoot));
+    EXPECT_TRUE(copy.addChildToNode(u"made", u"", copyRoot));
+    const std::u16string whole = serialised(copy);
+    EXPECT_TRUE(selectsInReparsed(whole, u"/*[local-name()='data']/applet/c"))
+        << std::string(whole.begin(), whole.end());
+    EXPECT_TRUE(selectsInReparsed(whole, u"/*[local-name()='data']/made"));
+
+    // A prefix bound to another name where the copy goes in keeps its own meaning.
+    XMLParser target = parserWith(u"<t xmlns:u='urn:other'><u:in/></t>");
+    XmlElement targetRoot;
+    target.getRootNode(targetRoot);
+    EXPECT_TRUE(target.addChildToNode(data, targetRoot));
+    const XmlElement inner = target.getNodeForXQuery(u"/t/*[local-name()='in']");
+    EXPECT_TRUE(target.addChildToNode(target.getNodeForXQuery(u"//*[local-name()='unit']"), inner));
+    const std::u16string moved = serialised(target);
+    EXPECT_TRUE(selectsInReparsed(
+        moved,
+        u"/t/*[namespace-uri()='urn:other']/*[local-name()='unit' and namespace-uri()='urn:u']"))
+        << std::string(moved.begin(), moved.end());
+    EXPECT_TRUE(selectsInReparsed(
+        moved,
+        u"/t/*[namespace-uri()='urn:d']/*[local-name()='plain' and namespace-uri()='urn:d']"));
+    EXPECT_THAT(logger.reports, IsEmpty());
 }
 
 TEST(UtilityLog, DeliversToTheFirstSinkPresent) {

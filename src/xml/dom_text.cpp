@@ -7,6 +7,7 @@
 
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
+#include "xml/namespace_reconciler.h"
 
 namespace qor::xml {
 
@@ -32,6 +33,38 @@ struct FreeXmlChars {
 struct FreeBuffer {
     void operator()(xmlBuffer* buffer) const { xmlBufferFree(buffer); }
 };
+
+struct FreeNode {
+    void operator()(xmlNode* node) const { xmlFreeNode(node); }
+};
+
+// A save context whose options are QOR's alone. libxml2 2.9.14 adds XML_SAVE_NO_EMPTY to every
+// new save context while the calling thread's xmlSaveNoEmptyTags default is set (a host may set
+// it), and offers no option to take it off again. So that default is cleared for the one call
+// that makes the context and put back before anything else runs on this thread; libxml2 keeps
+// such defaults per thread, so no other thread can see the change.
+xmlSaveCtxtPtr newSaveContext(xmlBuffer* buffer) {
+    const int hostDefault = xmlSaveNoEmptyTags;
+    xmlSaveNoEmptyTags = 0;
+    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer, "UTF-8", XML_SAVE_NO_DECL);
+    xmlSaveNoEmptyTags = hostDefault;
+    return save;
+}
+
+// True when an ancestor of the element declares a namespace, which the element's markup on its
+// own would then lack.
+bool inheritsDeclarations(const xmlNode* node) {
+    if (node->type != XML_ELEMENT_NODE) {
+        return false;
+    }
+    for (const xmlNode* ancestor = node->parent;
+         ancestor != nullptr && ancestor->type == XML_ELEMENT_NODE; ancestor = ancestor->parent) {
+        if (ancestor->nsDef != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -61,11 +94,22 @@ std::u16string textContent(const _xmlNode* node) {
 }
 
 std::u16string markup(_xmlNode* node) {
+    // An element standing on its own carries the declarations it uses from its ancestors: it is
+    // written from a copy of its own that declares them.
+    std::unique_ptr<xmlNode, FreeNode> standalone;
+    if (inheritsDeclarations(node)) {
+        standalone.reset(xmlDocCopyNode(node, node->doc, 1));
+        if (!standalone) {
+            throw DomError(DomError::kOutOfMemory);
+        }
+        reconcileNamespaces(standalone.get());
+        node = standalone.get();
+    }
     const std::unique_ptr<xmlBuffer, FreeBuffer> buffer(xmlBufferCreate());
     if (!buffer) {
         throw DomError(DomError::kOutOfMemory);
     }
-    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_NO_DECL);
+    xmlSaveCtxtPtr save = newSaveContext(buffer.get());
     if (save == nullptr) {
         throw DomError(DomError::kOutOfMemory);
     }

@@ -1,10 +1,13 @@
 #include "xml/parser_session.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
 #include <climits>
+
+#include "xml/parse_limits.h"
 
 namespace qor::xml {
 
@@ -17,24 +20,38 @@ constexpr int kDocumentsPerContext = 1000;
 constexpr std::size_t kLargeDocument = 64 * 1024;
 
 // Never the default parser options that would read a DTD, expand entities, fetch over the
-// network or relax the limits.
+// network, drop white space or relax the limits. Everything a host's defaults could change is
+// given here or set on the context.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 // Set when the document being parsed declared a document type.
 bool documentTypeSeen = false;
 
-// Where the parse under way keeps its first error.
-ParseFailure* currentFailure = nullptr;
+// The errors of the parse under way: the first that breaks well-formedness, and the first
+// namespace error. Warnings refuse nothing and are not kept.
+struct ParseErrors {
+    ParseFailure fatal;
+    ParseFailure namespaces;
+};
+ParseErrors* currentErrors = nullptr;
 
-// Keeps the first error of a parse; nothing is ever printed.
+ParseFailure failureOf(const xmlError& error) {
+    ParseFailure failure{error.line, error.message != nullptr ? error.message : "not well formed"};
+    while (!failure.message.empty() && failure.message.back() == '\n') {
+        failure.message.pop_back();
+    }
+    return failure;
+}
+
+// Keeps the errors that can refuse a document; nothing is ever printed.
 void rememberError(void*, xmlErrorPtr error) {
-    ParseFailure* failure = currentFailure;
-    if (failure != nullptr && failure->line == 0 && failure->message.empty() && error != nullptr) {
-        failure->line = error->line;
-        failure->message = error->message != nullptr ? error->message : "not well formed";
-        while (!failure->message.empty() && failure->message.back() == '\n') {
-            failure->message.pop_back();
-        }
+    ParseErrors* errors = currentErrors;
+    if (errors == nullptr || error == nullptr || error->level < XML_ERR_ERROR) {
+        return;
+    }
+    ParseFailure& kept = error->domain == XML_FROM_NAMESPACE ? errors->namespaces : errors->fatal;
+    if (kept.empty()) {
+        kept = failureOf(*error);
     }
 }
 
@@ -69,7 +86,22 @@ void ParserSession::renewContext() {
     }
     context_->sax->serror = rememberError;
     context_->sax->internalSubset = refuseDocumentType;
+    // A new context takes its white-space handling from the process default
+    // (xmlKeepBlanksDefault), which the options do not reset: white space is always kept.
+    context_->keepBlanks = 1;
+    context_->sax->ignorableWhitespace = xmlSAX2Characters;
     documentsParsed_ = 0;
+}
+
+bool ParserSession::prepare(std::size_t textSize) {
+    if (context_ == nullptr || documentsParsed_ >= kDocumentsPerContext) {
+        renewContext();
+    }
+    // A large document leaves a large dictionary behind: the next document gets a fresh one.
+    if (context_ != nullptr && textSize >= kLargeDocument) {
+        documentsParsed_ = kDocumentsPerContext;
+    }
+    return context_ != nullptr;
 }
 
 _xmlDoc* ParserSession::parse(std::string_view utf8) {
@@ -77,26 +109,29 @@ _xmlDoc* ParserSession::parse(std::string_view utf8) {
         lastFailure_ = ParseFailure{0, utf8.empty() ? "the text is empty" : "the text is too long"};
         return nullptr;
     }
-    if (context_ == nullptr || documentsParsed_ >= kDocumentsPerContext) {
-        renewContext();
-        if (context_ == nullptr) {
-            return nullptr;
-        }
+    if (std::optional<ParseFailure> outOfBounds = checkParseLimits(utf8)) {
+        lastFailure_ = std::move(*outOfBounds);
+        return nullptr;
     }
-    // A large document leaves a large dictionary behind: the next document gets a fresh one.
-    documentsParsed_ = utf8.size() >= kLargeDocument ? kDocumentsPerContext : documentsParsed_ + 1;
+    ++documentsParsed_;
     documentTypeSeen = false;
-    lastFailure_ = ParseFailure{};
-    currentFailure = &lastFailure_;
+    ParseErrors errors;
+    currentErrors = &errors;
     // The encoding is forced: the text was converted from UTF-16, whatever it declares.
     xmlDocPtr doc = xmlCtxtReadMemory(context_, utf8.data(), static_cast<int>(utf8.size()), nullptr,
                                       "UTF-8", kParseOptions);
-    currentFailure = nullptr;
-    const bool refused = documentTypeSeen || !context_->wellFormed;
+    currentErrors = nullptr;
+    lastFailure_ = ParseFailure{};
     if (documentTypeSeen) {
         lastFailure_.message = "a document type declaration is not accepted";
+    } else if (!context_->wellFormed || doc == nullptr) {
+        lastFailure_ = errors.fatal.empty() ? ParseFailure{0, "not well formed"} : errors.fatal;
+    } else if (!context_->nsWellFormed) {
+        lastFailure_ = errors.namespaces.empty() ? ParseFailure{0, "not namespace-well-formed"}
+                                                 : errors.namespaces;
     }
-    if (doc != nullptr && (refused || doc->intSubset != nullptr || doc->extSubset != nullptr)) {
+    if (doc != nullptr &&
+        (!lastFailure_.empty() || doc->intSubset != nullptr || doc->extSubset != nullptr)) {
         xmlFreeDoc(doc);
         doc = nullptr;
     }

@@ -1,29 +1,27 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
 #include <string_view>
+
+#include "xml/parse_failure.h"
 
 struct _xmlDoc;
 struct _xmlParserCtxt;
 
 namespace qor::xml {
 
-// Why the last text was refused: the line and libxml2's message of its first error.
-struct ParseFailure {
-    int32_t line = 0;
-    std::string message;
-};
-
-// Parses whole documents with one reused libxml2 parser context. Strict XML 1.0: anything not
-// well formed is refused, and so is any document with a document type declaration (no DTD,
-// entity or network access ever happens). libxml2's global state is never touched and nothing is
-// printed.
+// Parses whole documents with one reused libxml2 parser context. Strict XML 1.0 with namespaces:
+// anything not well formed or not namespace-well-formed is refused, and so is any document with a
+// document type declaration (no DTD, entity or network access ever happens) and any text beyond
+// the bounds of parse_limits.h. The context's settings are QOR's own whatever defaults the host
+// gave libxml2; libxml2's global state is never touched and nothing is printed.
 class ParserSession {
   public:
     static ParserSession& instance();
 
-    // A new document owned by the caller, or null when the text is refused.
+    // Makes sure a parser context is ready for a text of this size. False when none can be made.
+    bool prepare(std::size_t textSize);
+
+    // A new document owned by the caller, or null when the text is refused. Needs prepare().
     _xmlDoc* parse(std::string_view utf8);
 
     // Why the last parse was refused; empty after a successful one.

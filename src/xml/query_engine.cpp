@@ -37,9 +37,9 @@ bool isNameUnit(char16_t unit) {
            (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || unit >= 0x80;
 }
 
-// A call of a function with a prefix ("p:f("), outside string literals. libxml2 reports an
-// undefined prefix of a function on standard error; QOR's queries call no such function.
-bool callsPrefixedFunction(std::u16string_view query) {
+// True when `found` holds for a position of the query outside its string literals.
+template <typename Found>
+bool outsideLiterals(std::u16string_view query, Found found) {
     char16_t quote = 0;
     for (std::size_t i = 0; i < query.size(); ++i) {
         const char16_t unit = query[i];
@@ -47,22 +47,36 @@ bool callsPrefixedFunction(std::u16string_view query) {
             quote = unit == quote ? 0 : quote;
         } else if (unit == u'"' || unit == u'\'') {
             quote = unit;
-        } else if (unit == u':' && (i + 1 >= query.size() || query[i + 1] != u':') &&
-                   (i == 0 || query[i - 1] != u':')) {
-            std::size_t end = i + 1;
-            while (end < query.size() && isNameUnit(query[end])) {
-                ++end;
-            }
-            while (end < query.size() && (query[end] == u' ' || query[end] == u'\t' ||
-                                          query[end] == u'\n' || query[end] == u'\r')) {
-                ++end;
-            }
-            if (end > i + 1 && end < query.size() && query[end] == u'(') {
-                return true;
-            }
+        } else if (found(i)) {
+            return true;
         }
     }
     return false;
+}
+
+// A variable reference ("$v"); a '$' inside a literal is plain text.
+bool referencesVariable(std::u16string_view query) {
+    return outsideLiterals(query, [query](std::size_t i) { return query[i] == u'$'; });
+}
+
+// A call of a function with a prefix ("p:f("). libxml2 reports an undefined prefix of a function
+// on standard error; QOR's queries call no such function.
+bool callsPrefixedFunction(std::u16string_view query) {
+    return outsideLiterals(query, [query](std::size_t i) {
+        if (query[i] != u':' || (i + 1 < query.size() && query[i + 1] == u':') ||
+            (i > 0 && query[i - 1] == u':')) {
+            return false;
+        }
+        std::size_t end = i + 1;
+        while (end < query.size() && isNameUnit(query[end])) {
+            ++end;
+        }
+        while (end < query.size() && (query[end] == u' ' || query[end] == u'\t' ||
+                                      query[end] == u'\n' || query[end] == u'\r')) {
+            ++end;
+        }
+        return end > i + 1 && end < query.size() && query[end] == u'(';
+    });
 }
 
 }  // namespace
@@ -131,10 +145,10 @@ Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query) {
     // Queries never need variables or prefixed functions, and libxml2 would report an unbound one
     // on standard error, as it would a character that no XML text may hold.
     const std::u16string_view text(query.c_str());
-    _xmlXPathCompExpr* compiled = text.find(u'$') == std::u16string_view::npos &&
-                                          hasOnlyXmlCharacters(text) && !callsPrefixedFunction(text)
-                                      ? compile(query)
-                                      : nullptr;
+    _xmlXPathCompExpr* compiled =
+        !referencesVariable(text) && hasOnlyXmlCharacters(text) && !callsPrefixedFunction(text)
+            ? compile(query)
+            : nullptr;
     if (compiled == nullptr) {
         throw DomError(DomError::kFail);
     }

@@ -41,6 +41,23 @@ bool isXmlName(std::u16string_view name) {
     return true;
 }
 
+bool isQualifiedName(std::u16string_view name) {
+    const std::size_t colon = name.find(u':');
+    return isXmlName(name) && (colon == std::u16string_view::npos ||
+                               (colon > 0 && colon + 1 < name.size() &&
+                                name.find(u':', colon + 1) == std::u16string_view::npos &&
+                                isXmlName(name.substr(colon + 1))));
+}
+
+std::u16string_view prefixOf(std::u16string_view name) {
+    const std::size_t colon = name.find(u':');
+    return colon == std::u16string_view::npos ? std::u16string_view() : name.substr(0, colon);
+}
+
+bool isNamespaceDeclaration(std::u16string_view name) {
+    return name == u"xmlns" || prefixOf(name) == u"xmlns";
+}
+
 bool hasOnlyXmlCharacters(std::u16string_view text) {
     for (const char16_t unit : text) {
         if ((unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') || unit == 0xFFFE ||

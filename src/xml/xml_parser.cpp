@@ -10,6 +10,7 @@
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
 #include "xml/dom_text.h"
+#include "xml/namespace_reconciler.h"
 #include "xml/parser_session.h"
 #include "xml/query_engine.h"
 #include "xml/xml_name.h"
@@ -46,6 +47,14 @@ bool isAppendable(const xmlNode* node) {
     }
 }
 
+// Makes a node that belongs to no parent the last child of `parent`, in the same document, and
+// gives it the namespace declarations it needs there. Once it is attached the parent owns it,
+// also when reconciling then runs out of memory.
+void attach(xmlNode* child, xmlNode* parent) {
+    xmlAddChild(parent, child);
+    reconcileNamespaces(child);
+}
+
 // Appends `child` as the last child of `parent`. A child of another document is copied into the
 // parent's document; a child of the same document is moved, unless that would make it its own
 // descendant.
@@ -58,7 +67,7 @@ void appendChild(xmlNode* child, xmlNode* parent) {
         if (!copy) {
             throw DomError(DomError::kOutOfMemory);
         }
-        xmlAddChild(parent, copy.release());
+        attach(copy.release(), parent);
         return;
     }
     for (const xmlNode* ancestor = parent; ancestor != nullptr; ancestor = ancestor->parent) {
@@ -67,7 +76,40 @@ void appendChild(xmlNode* child, xmlNode* parent) {
         }
     }
     xmlUnlinkNode(child);
-    xmlAddChild(parent, child);
+    attach(child, parent);
+}
+
+// The namespace a prefixed name given for an element or attribute at `element` belongs to; null
+// for a name without a prefix. A prefix that is not bound there, or "xmlns", is refused: the
+// markup would not parse again, or would mean something else.
+xmlNs* namespaceOfName(std::u16string_view name, xmlNode* element) {
+    if (!isQualifiedName(name)) {
+        throw DomError(DomError::kInvalidArgument);
+    }
+    const std::u16string_view prefix = prefixOf(name);
+    if (prefix.empty()) {
+        return nullptr;
+    }
+    const std::string prefixUtf8 = platform::toUtf8(prefix);
+    xmlNs* ns = prefix == u"xmlns"
+                    ? nullptr
+                    : xmlSearchNs(element->doc, element, BAD_CAST prefixUtf8.c_str());
+    if (ns == nullptr) {
+        throw DomError(DomError::kInvalidArgument);
+    }
+    return ns;
+}
+
+// Text that an XML 1.0 document can hold; anything else would make the markup unreadable.
+void checkText(std::u16string_view text) {
+    if (!hasOnlyXmlCharacters(text)) {
+        throw DomError(DomError::kInvalidArgument);
+    }
+}
+
+std::string localPartOf(std::u16string_view name) {
+    const std::u16string_view prefix = prefixOf(name);
+    return platform::toUtf8(prefix.empty() ? name : name.substr(prefix.size() + 1));
 }
 
 }  // namespace
@@ -94,10 +136,18 @@ void XMLParser::reportNotInitialized(int32_t level, const char16_t* operation) c
     report(level, text.c_str());
 }
 
+void XMLParser::reportCreationFailure() const {
+    report(40, u"Failed in MSXML create instance error:%d", static_cast<int32_t>(errno));
+}
+
 bool XMLParser::initWithXMLString(const std::u16string& xml) {
     try {
-        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(ParserSession::instance().parse(utf8Of(xml)),
-                                                       &xmlFreeDoc);
+        ParserSession& session = ParserSession::instance();
+        if (!session.prepare(untilZero(xml).size())) {
+            reportCreationFailure();
+            return false;
+        }
+        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(session.parse(utf8Of(xml)), &xmlFreeDoc);
         if (!doc) {
             return false;
         }
@@ -124,7 +174,8 @@ bool XMLParser::initWithNode(const XmlNode& node) {
     try {
         std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
         if (!doc) {
-            throw DomError(DomError::kOutOfMemory);
+            reportCreationFailure();
+            return false;
         }
         doc->encoding = xmlStrdup(BAD_CAST "UTF-8");
         xmlNode* copy = xmlDocCopyNode(node.get(), doc.get(), 1);
@@ -132,6 +183,7 @@ bool XMLParser::initWithNode(const XmlNode& node) {
             throw DomError(DomError::kOutOfMemory);
         }
         xmlDocSetRootElement(doc.get(), copy);
+        reconcileNamespaces(copy);
         adopt(std::move(doc));
         return true;
     } catch (const DomError& error) {
@@ -324,13 +376,17 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
         return false;
     }
     try {
-        if (!isXmlName(untilZero(name))) {
-            throw DomError(DomError::kInvalidArgument);
+        // Made in the parent's document, where a prefix of the name must be bound.
+        xmlNode* parent = node.get();
+        if (parent->type != XML_ELEMENT_NODE) {
+            throw DomError(DomError::kFail);
         }
-        const std::string elementName = utf8Of(name);
-        xmlDoc* doc = xmlDoc_->get();
+        xmlNs* ns = namespaceOfName(untilZero(name), parent);
+        checkText(untilZero(text));
+        const std::string elementName = localPartOf(untilZero(name));
+        xmlDoc* doc = parent->doc;
         std::unique_ptr<xmlNode, FreeNode> element(
-            xmlNewDocNode(doc, nullptr, BAD_CAST elementName.c_str(), nullptr));
+            xmlNewDocNode(doc, ns, BAD_CAST elementName.c_str(), nullptr));
         if (!element) {
             throw DomError(DomError::kPointer);
         }
@@ -343,10 +399,7 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
             }
             xmlAddChild(element.get(), textNode);
         }
-        appendChild(element.get(), node.get());
-        if (element->parent != nullptr) {
-            element.release();  // now owned by its parent; otherwise a copy went in
-        }
+        attach(element.release(), parent);
         return true;
     } catch (const DomError& error) {
         reportDomError(40, u"addChildToNode", error.code());
@@ -366,21 +419,31 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         if (!element) {
             throw DomError(DomError::kPointer);
         }
-        if (!isXmlName(untilZero(name))) {
+        // Namespace declarations are no attributes: setting one would move the element, or its
+        // descendants, into another namespace.
+        if (isNamespaceDeclaration(untilZero(name))) {
             throw DomError(DomError::kInvalidArgument);
         }
-        const std::string attributeName = utf8Of(name);
+        xmlNs* ns = namespaceOfName(untilZero(name), element.get());
+        checkText(untilZero(value));
+        const std::string attributeName = localPartOf(untilZero(name));
         const std::string attributeValue = utf8Of(value);
-        if (xmlSetProp(element.get(), BAD_CAST attributeName.c_str(),
-                       BAD_CAST attributeValue.c_str()) == nullptr) {
+        if (xmlSetNsProp(element.get(), ns, BAD_CAST attributeName.c_str(),
+                         BAD_CAST attributeValue.c_str()) == nullptr) {
             throw DomError(DomError::kOutOfMemory);
         }
         return true;
     } catch (const DomError& error) {
-        report(50, u"Error Occured. com error:%x system error:%d\n", error.code(),
-               static_cast<int32_t>(errno));
+        reportAttributeError(error.code());
+    } catch (const std::bad_alloc&) {
+        // Copying the name or value for the DOM ran out of memory.
+        reportAttributeError(DomError::kOutOfMemory);
     }
     return false;
+}
+
+void XMLParser::reportAttributeError(uint32_t code) const {
+    report(50, u"Error Occured. com error:%x system error:%d\n", code, static_cast<int32_t>(errno));
 }
 
 bool XMLParser::getXMLStringOfNode(const XmlNode& node, std::u16string& out) {

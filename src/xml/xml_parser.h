@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "xml/parser_session.h"
+#include "xml/parse_failure.h"
 #include "xml/query_engine.h"
 #include "xml/utility_log.h"
 #include "xml/xml_handles.h"
@@ -24,15 +24,17 @@ class XMLParser {
     XMLParser(XMLParser&&) = default;
     XMLParser& operator=(XMLParser&&) = default;
 
-    // Parses a whole document and makes it the held one. A text that is not well formed, or has a
-    // document type declaration, gives false without a report and keeps the earlier document.
+    // Parses a whole document and makes it the held one. A text that is not well formed or not
+    // namespace-well-formed (an undeclared prefix), has a document type declaration, or exceeds
+    // the bounds of parse_limits.h gives false without a report and keeps the earlier document.
+    // When no parser can be made: the creation report, false.
     bool initWithXMLString(const std::u16string& xml);
     // Makes a copy of a node (an element and its subtree) the held document, as if its markup had
     // been parsed: cheaper than serialising and parsing it again. False, and the earlier document
     // kept, for a null handle or a node that is not an element.
     bool initWithNode(const XmlNode& node);
-    // Why the last initWithXMLString of any wrapper was refused (line and reason), for tools
-    // that show it to a person; empty after a success.
+    // Why the last initWithXMLString of any wrapper was refused (line and the error that made it
+    // fail, never a mere warning), for tools that show it to a person; empty after a success.
     static const ParseFailure& lastParseFailure();
 
     // True when the query selects at least one node. Needs a document.
@@ -55,16 +57,27 @@ class XMLParser {
     bool getRootNode(XmlElement& out);
 
     // Appends a node as the last child of another. A node of another document is copied into the
-    // receiving one (the source document is left as it was).
+    // receiving one (the source document is left as it was). The appended subtree keeps its
+    // meaning: namespace declarations it relies on are repeated on it where the new place lacks
+    // them, and an element in no namespace under a default namespace gets xmlns="".
     bool addChildToNode(const XmlNode& newNode, const XmlNode& node);
-    // Appends a new element with a text as its content.
+    // Appends a new element with a text as its content, made in the parent's document. A name
+    // with a prefix puts it in the namespace the prefix is bound to at the parent. Refused (the
+    // DomError report, 0x80070057): a name that is not a qualified name, a prefix not bound there
+    // or "xmlns", text with a character XML cannot hold (controls other than tab, line feed and
+    // carriage return, U+FFFE, U+FFFF).
     bool addChildToNode(const std::u16string& name, const std::u16string& text,
                         const XmlNode& node);
-    // Adds or replaces an attribute.
+    // Adds or replaces an attribute. Refused at level 50 with 0x80070057, like a bad name:
+    // "xmlns" and "xmlns:p" (they would move elements into another namespace), a prefix not bound
+    // at the element, a value with a character XML cannot hold. Memory exhausted while copying
+    // the name or value: 0x8007000E.
     bool addAttributeToNode(const XmlElement& element, const std::u16string& name,
                             const std::u16string& value);
 
-    // The markup of a node, or of the whole held document, without an XML declaration.
+    // The markup of a node, or of the whole held document, without an XML declaration. A node's
+    // markup carries the namespace declarations it uses from its ancestors, so it parses again
+    // on its own with the same meaning. libxml2 defaults a host may have set do not change it.
     bool getXMLStringOfNode(const XmlNode& node, std::u16string& out);
     bool getXMLString(std::u16string& out);
 
@@ -81,6 +94,8 @@ class XMLParser {
     void reportDomError(int32_t level, const char16_t* operation, uint32_t code) const;
     void reportException(int32_t level, const char16_t* operation) const;
     void reportNotInitialized(int32_t level, const char16_t* operation) const;
+    void reportCreationFailure() const;
+    void reportAttributeError(uint32_t code) const;
 
     UtilityLogger* logger_;
     std::shared_ptr<Document> xmlDoc_;
