@@ -88,6 +88,11 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     // Held until initialize returns, whatever the applet does to its registration meanwhile.
     const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
     const auto initializeApplet = reinterpret_cast<InitializeFunction>(pin->symbol("initialize"));
+    // Otherwise every message to the applet is answered "<undefined/>" and nothing says why.
+    if (pin->symbol("processMessage") == nullptr) {
+        logApplets(kLogFailure, u"Applet ID - %s does not export processMessage",
+                   record->appletID.c_str());
+    }
     const std::u16string arguments = commandLineArguments(*record, instance);
     if (initializeApplet != nullptr) {
         HostContext context{};
@@ -97,6 +102,12 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     } else {
         logApplets(kLogFailure, u"Unable to register callback function for  Applet ID - %s",
                    record->appletID.c_str());
+    }
+    // A load nested in initialize may have put a reference of its own to this same library in the
+    // record; the record's one is released after finalize, so this one can go now.
+    if (record->library != library && record->library &&
+        record->library->holdsSameLibraryAs(*library)) {
+        library->release();
     }
     record->loaded = true;
     record->addInstance(instance);
@@ -170,7 +181,8 @@ void unloadAll(AppletList& list) {
             break;
         }
     }
-    // What is still loaded now is released without its finalize when the records go.
+    // What is still loaded now (a record without an identifier, an applet reloaded over and over)
+    // had no finalize: its library stays in the process when its record goes.
     list.clear();
 }
 

@@ -22,7 +22,8 @@ bool unloadApplet(AppletRecord* record);
 
 // Unloads every applet in registration order (and any that their finalize loads meanwhile), then
 // forgets every record. Records stay listed until all are unloaded, so an applet's finalize that
-// calls back into QOR finds the registry whole.
+// calls back into QOR finds the registry whole. A library whose finalize was not called stays in
+// the process.
 void unloadAll(AppletList& list);
 
 }  // namespace qor
