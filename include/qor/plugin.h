@@ -141,6 +141,9 @@ typedef struct HostContext {
  *   - A library whose finalize has not been called is never unmapped. One that QOR cannot
  *     finalize (an applet loaded with an empty appletID, a host that unloads QOR without calling
  *     its finalize, process exit) stays in the process, so a thread it started keeps its code.
+ *   - While an applet's library is being unloaded (its finalize may be running), a LoadUIApplet
+ *     for that applet is answered "false" (a level-40 line says why); load it again once the
+ *     unload has returned, and initialize is called anew. An unloaded applet has no instances.
  */
 
 /*
