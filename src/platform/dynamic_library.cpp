@@ -15,11 +15,40 @@ std::string lastDlError(const char* fallback) {
     return text != nullptr ? std::string(text) : std::string(fallback);
 }
 
+struct SegmentSearch {
+    const link_map* object;
+    std::vector<DynamicLibrary::Segment>* segments;
+};
+
+// Collects the loaded segments of the object whose dynamic section is the one its link map
+// names: every shared object has exactly one, at an address no other object occupies.
+int collectSegments(dl_phdr_info* info, std::size_t, void* data) {
+    auto& search = *static_cast<SegmentSearch*>(data);
+    const auto dynamic = reinterpret_cast<ElfW(Addr)>(search.object->l_ld);
+    bool own = false;
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        own = own || (header.p_type == PT_DYNAMIC && info->dlpi_addr + header.p_vaddr == dynamic);
+    }
+    if (!own) {
+        return 0;
+    }
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type == PT_LOAD) {
+            const uintptr_t begin = info->dlpi_addr + header.p_vaddr;
+            search.segments->push_back({begin, begin + header.p_memsz});
+        }
+    }
+    return 1;
+}
+
 }  // namespace
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
       object_(std::exchange(other.object_, nullptr)),
+      segments_(std::move(other.segments_)),
       keepLoaded_(std::exchange(other.keepLoaded_, false)),
       error_(std::move(other.error_)) {}
 
@@ -28,6 +57,7 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
         drop();
         handle_ = std::exchange(other.handle_, nullptr);
         object_ = std::exchange(other.object_, nullptr);
+        segments_ = std::move(other.segments_);
         keepLoaded_ = std::exchange(other.keepLoaded_, false);
         error_ = std::move(other.error_);
     }
@@ -44,6 +74,7 @@ void DynamicLibrary::drop() {
     }
     handle_ = nullptr;
     object_ = nullptr;
+    segments_.clear();
 }
 
 DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
@@ -78,6 +109,8 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path, int flags) {
     }
     library.handle_ = handle;
     library.object_ = object;
+    SegmentSearch search{object, &library.segments_};
+    dl_iterate_phdr(collectSegments, &search);
     return library;
 }
 
@@ -93,15 +126,15 @@ void* DynamicLibrary::symbol(const char* name) const {
 }
 
 bool DynamicLibrary::contains(const void* address) const {
-    if (object_ == nullptr || address == nullptr) {
-        return false;
+    // The segments the loader mapped for this very object, as dladdr and _dl_find_object see
+    // them, but without their cost on the path of every message to an applet.
+    const auto where = reinterpret_cast<uintptr_t>(address);
+    for (const Segment& segment : segments_) {
+        if (where >= segment.begin && where < segment.end) {
+            return true;
+        }
     }
-    // The loader's own answer to "which object's segments hold this address", the one dladdr
-    // gives, but without dladdr's search for the nearest symbol name (microseconds in a large
-    // library, and the router asks on every message).
-    dl_find_object found{};
-    return _dl_find_object(const_cast<void*>(address), &found) == 0 &&
-           found.dlfo_link_map == static_cast<link_map*>(object_);
+    return false;
 }
 
 bool DynamicLibrary::close() {
@@ -114,6 +147,7 @@ bool DynamicLibrary::close() {
     }
     handle_ = nullptr;
     object_ = nullptr;
+    segments_.clear();
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qor::platform {
 
@@ -10,6 +12,12 @@ namespace qor::platform {
 // right after the failing call.
 class DynamicLibrary {
   public:
+    // An address range [begin, end) the library occupies.
+    struct Segment {
+        uintptr_t begin;
+        uintptr_t end;
+    };
+
     DynamicLibrary() = default;
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
@@ -54,8 +62,10 @@ class DynamicLibrary {
     void drop();
 
     void* handle_ = nullptr;
-    // The loader's record of the library (its link map), to tell its own addresses.
+    // The loader's record of the library (its link map), which identifies it.
     void* object_ = nullptr;
+    // Its loaded segments, read once at open, to tell its own addresses.
+    std::vector<Segment> segments_;
     bool keepLoaded_ = false;
     std::string error_;
 };
