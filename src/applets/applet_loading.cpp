@@ -186,7 +186,8 @@ bool unloadApplet(AppletRecord* record) {
 void unloadAll(AppletList& list) {
     // Each load of an applet is finalized once, also when a finalize call fails to release it.
     std::vector<std::shared_ptr<AppletLibrary>> finalized;
-    const auto unload = [&finalized](const std::shared_ptr<AppletRecord>& record) {
+    // By value: the record stays alive through its finalize, whatever that does to the list.
+    const auto unload = [&finalized](const std::shared_ptr<AppletRecord> record) {
         finalized.push_back(record->library);
         unloadApplet(record.get());
     };
