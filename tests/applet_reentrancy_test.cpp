@@ -94,6 +94,40 @@ TEST_F(AppletReentrancy, AnAppletLoadsItselfAgainFromItsFirstInitialize) {
                                            "finalize twice.so empty"));
 }
 
+// Loaded and unloaded again for another instance from inside its first initialize: the first load
+// still stands, with a library behind it, and its own unload finalizes the applet once more.
+TEST_F(AppletReentrancy, AnAppletLoadsAndUnloadsItselfFromItsFirstInitialize) {
+    initializeQor();
+    const std::string path = copyOf(QOR_FIXTURE_APPLET, "restless.so");
+    int initializations = 0;
+    applets.onInitialize = [&](const std::string&, const std::u16string&,
+                               const HostContext& context) {
+        if (++initializations == 1) {
+            EXPECT_EQ(sendThrough(
+                          context.sendMessage,
+                          command(u"LoadUIApplet", appletPayload(u"restless", u"1", u"w2", path))),
+                      u"true");
+            EXPECT_EQ(
+                sendThrough(context.sendMessage,
+                            command(u"UnloadUIApplet", appletPayload(u"restless", u"1", u"w2"))),
+                u"true");
+        }
+    };
+    EXPECT_EQ(loadApplet(u"restless", u"1", u"w1", path).text, u"true");
+    Outgoing message;
+    message.targetType = u"Applet";
+    message.targetID = u"restless";
+    message.targetVersion = u"1";
+    message.command = u"Hello";
+    EXPECT_EQ(send(message).text, u"<appletReply/>");
+    EXPECT_EQ(unloadApplet(u"restless", u"1", u"w1").text, u"true");
+    EXPECT_FALSE(isMapped(path));
+    EXPECT_THAT(applets.calls,
+                ElementsAre("initialize restless.so", "initialize restless.so",
+                            "finalize restless.so empty", "processMessage restless.so Hello",
+                            "finalize restless.so empty"));
+}
+
 TEST_F(AppletReentrancy, AnAppletUnloadsItselfFromItsOwnFinalize) {
     initializeQor();
     const std::string path = copyOf(QOR_FIXTURE_APPLET, "selfish.so");

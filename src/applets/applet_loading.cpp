@@ -137,6 +137,11 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
         record->library->holdsSameLibraryAs(*library)) {
         library->release();
     }
+    // A load and an unload nested in initialize took the record's library out again; this load
+    // still stands, with this library, and its unload will call finalize again.
+    if (!record->library) {
+        record->library = library;
+    }
     record->loaded = true;
     record->addInstance(instance);
     // The registry as it is now: the applet's initialize may have called back into QOR.
