@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "applet_check.h"
 #include "bindings_check.h"
 #include "host_error.h"
 #include "scenario_runner.h"
@@ -20,6 +21,8 @@ using namespace qor::host;
 constexpr const char* kUsage = R"(usage:
   qor-host run [SCENARIO] [options]   play a scenario (the bundled demo without one)
   qor-host check-bindings FILE        tell what LoadBindings will store and skip, and why
+  qor-host check-applet LIBRARY       tell which exports an applet library has, try its
+                                      initialize and finalize (exit 0 when all is well)
   qor-host --help | --version
 
 options for run:
@@ -127,6 +130,12 @@ int run(const CommandLine& line) {
             throw std::invalid_argument("check-bindings needs one FILE");
         }
         return checkBindings(line.arguments[0], std::cout);
+    }
+    if (line.command == "check-applet") {
+        if (line.arguments.size() != 1) {
+            throw std::invalid_argument("check-applet needs one LIBRARY");
+        }
+        return checkApplet(line.arguments[0], std::cout);
     }
     if (line.command == "run") {
         if (line.arguments.size() > 1) {

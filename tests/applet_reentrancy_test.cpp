@@ -94,6 +94,40 @@ TEST_F(AppletReentrancy, AnAppletLoadsItselfAgainFromItsFirstInitialize) {
                                            "finalize twice.so empty"));
 }
 
+// Loaded and unloaded again for another instance from inside its first initialize: the first load
+// still stands, with a library behind it, and its own unload finalizes the applet once more.
+TEST_F(AppletReentrancy, AnAppletLoadsAndUnloadsItselfFromItsFirstInitialize) {
+    initializeQor();
+    const std::string path = copyOf(QOR_FIXTURE_APPLET, "restless.so");
+    int initializations = 0;
+    applets.onInitialize = [&](const std::string&, const std::u16string&,
+                               const HostContext& context) {
+        if (++initializations == 1) {
+            EXPECT_EQ(sendThrough(
+                          context.sendMessage,
+                          command(u"LoadUIApplet", appletPayload(u"restless", u"1", u"w2", path))),
+                      u"true");
+            EXPECT_EQ(
+                sendThrough(context.sendMessage,
+                            command(u"UnloadUIApplet", appletPayload(u"restless", u"1", u"w2"))),
+                u"true");
+        }
+    };
+    EXPECT_EQ(loadApplet(u"restless", u"1", u"w1", path).text, u"true");
+    Outgoing message;
+    message.targetType = u"Applet";
+    message.targetID = u"restless";
+    message.targetVersion = u"1";
+    message.command = u"Hello";
+    EXPECT_EQ(send(message).text, u"<appletReply/>");
+    EXPECT_EQ(unloadApplet(u"restless", u"1", u"w1").text, u"true");
+    EXPECT_FALSE(isMapped(path));
+    EXPECT_THAT(applets.calls,
+                ElementsAre("initialize restless.so", "initialize restless.so",
+                            "finalize restless.so empty", "processMessage restless.so Hello",
+                            "finalize restless.so empty"));
+}
+
 TEST_F(AppletReentrancy, AnAppletUnloadsItselfFromItsOwnFinalize) {
     initializeQor();
     const std::string path = copyOf(QOR_FIXTURE_APPLET, "selfish.so");
@@ -107,6 +141,67 @@ TEST_F(AppletReentrancy, AnAppletUnloadsItselfFromItsOwnFinalize) {
     EXPECT_FALSE(isMapped(path));
     EXPECT_THAT(applets.calls, ElementsAre("initialize selfish.so", "finalize selfish.so null",
                                            "finalize selfish.so empty"));
+}
+
+// A load nested in the finalize of the applet's last instance would add an instance to a library
+// on its way out: refused, so that "loaded" and the instances never part.
+TEST_F(AppletReentrancy, ALoadFromTheFinalizeOfTheLastInstanceIsRefused) {
+    initializeQor();
+    const std::string path = copyOf(QOR_FIXTURE_APPLET, "fading.so");
+    ASSERT_EQ(loadApplet(u"fading", u"1", u"w1", path).text, u"true");
+    std::vector<std::u16string> nested;
+    applets.onFinalize = [&](const std::string&, const char16_t*) {
+        nested.push_back(
+            sendThrough(applets.sendMessage,
+                        command(u"LoadUIApplet", appletPayload(u"fading", u"1", u"w2", path))));
+    };
+    core.logs.clear();
+    EXPECT_EQ(unloadApplet(u"fading", u"1", u"w1").text, u"true");
+    EXPECT_THAT(nested, ElementsAre(u"false"));
+    EXPECT_THAT(core.logTexts(40), ElementsAre(u"Applet ID - fading is being unloaded, cannot "
+                                               u"load Applet for instance ID - w2"));
+    EXPECT_FALSE(isMapped(path));
+
+    // No instance was left behind: w2 is not loaded, and loading it initializes the applet again.
+    applets.onFinalize = nullptr;
+    EXPECT_EQ(unloadApplet(u"fading", u"1", u"w2").text, u"false");
+    EXPECT_EQ(loadApplet(u"fading", u"1", u"w2", path).text, u"true");
+    EXPECT_EQ(unloadApplet(u"fading", u"1", u"w2").text, u"true");
+    EXPECT_THAT(applets.calls, ElementsAre("initialize fading.so", "finalize fading.so empty",
+                                           "initialize fading.so", "finalize fading.so empty"));
+}
+
+// The same at module finalize, and a released applet keeps no instances for the applets
+// finalized after it to find.
+TEST_F(AppletReentrancy, ALoadFromAFinalizeAtModuleFinalizeIsRefused) {
+    initializeQor();
+    const std::string first = copyOf(QOR_FIXTURE_APPLET, "first.so");
+    const std::string second = copyOf(QOR_FIXTURE_APPLET, "second.so");
+    ASSERT_EQ(loadApplet(u"first", u"1", u"w1", first).text, u"true");
+    ASSERT_EQ(loadApplet(u"second", u"1", u"w1", second).text, u"true");
+    std::vector<std::u16string> nested;
+    applets.onFinalize = [&](const std::string& library, const char16_t*) {
+        const std::u16string id = library.ends_with("first.so") ? u"first" : u"second";
+        nested.push_back(sendThrough(applets.sendMessage,
+                                     command(u"LoadUIApplet", appletPayload(id, u"1", u"w2", ""))));
+        if (id == u"second") {
+            nested.push_back(
+                sendThrough(applets.sendMessage,
+                            command(u"UnloadUIApplet", appletPayload(u"first", u"1", u"w1"))));
+        }
+    };
+    applets.calls.clear();
+    qor.finalize();
+    EXPECT_THAT(nested, ElementsAre(u"false", u"false", u"false"));
+    EXPECT_THAT(core.logTexts(40),
+                ElementsAre(u"Applet ID - first is being unloaded, cannot load Applet for "
+                            u"instance ID - w2",
+                            u"Applet ID - second is being unloaded, cannot load Applet for "
+                            u"instance ID - w2",
+                            u"Applet ID - first is not loaded, cannot unload Applet"));
+    EXPECT_THAT(applets.calls, ElementsAre("finalize first.so null", "finalize second.so null"));
+    EXPECT_FALSE(isMapped(first));
+    EXPECT_FALSE(isMapped(second));
 }
 
 TEST_F(AppletReentrancy, ModuleFinalizeWhileAppletsCallBackIntoQor) {

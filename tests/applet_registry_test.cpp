@@ -5,6 +5,7 @@
 #include <cstdarg>
 
 #include "applets/applet_list.h"
+#include "applets/applet_loading.h"
 #include "log_format.h"
 #include "plugin/module_state.h"
 
@@ -112,6 +113,20 @@ TEST_F(AppletRegistry, ThousandsOfAppletsAreFoundByKey) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->appletID, u"appletz9");
     EXPECT_THAT(logged, IsEmpty());
+}
+
+// "loaded" and the instances move together: an applet unloaded at module finalize keeps none.
+TEST_F(AppletRegistry, AnUnloadedAppletKeepsNoInstances) {
+    moduleState().logSlot = nullptr;
+    const auto record = makeRecord(u"calc", u"1");
+    const std::string path = QOR_FIXTURE_APPLET;
+    record->appletPath.assign(path.begin(), path.end());
+    ASSERT_TRUE(loadApplet(record, u"w1"));
+    ASSERT_TRUE(loadApplet(record, u"w2"));
+    EXPECT_TRUE(unloadApplet(record.get()));
+    EXPECT_FALSE(record->loaded);
+    EXPECT_THAT(record->instanceIDs, IsEmpty());
+    moduleState().applets.reset();
 }
 
 }  // namespace

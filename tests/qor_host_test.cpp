@@ -207,4 +207,33 @@ TEST(ElementStarts, AStartTagOverSeveralLinesIsFoundWhereItBegins) {
     EXPECT_EQ(starts.startLine("send", 99), 99);
 }
 
+TEST(QorHost, CheckAppletTellsWhichOwnExportsAnAppletHas) {
+    const ToolRun whole = qorHost(std::string("check-applet ") + QOR_FIXTURE_APPLET);
+    EXPECT_EQ(whole.exitCode, 0) << whole.output;
+    EXPECT_THAT(whole.output, HasSubstr("initialize: exported\n  processMessage: exported\n"
+                                        "  finalize: exported\n"));
+    EXPECT_THAT(whole.output, HasSubstr("<appletInstanceID>w1</appletInstanceID>"));
+    EXPECT_THAT(whole.output, HasSubstr("ok: a complete applet"));
+
+    // The name a dependency exports does not count, whether the dependency is QOR or another.
+    for (const char* lacking :
+         {QOR_FIXTURE_NO_PROCESS_MESSAGE_OVER_HELPER, QOR_FIXTURE_NO_PROCESS_MESSAGE_OVER_QOR}) {
+        const ToolRun run = qorHost(std::string("check-applet ") + lacking);
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_THAT(run.output, HasSubstr("processMessage: missing, every message to the applet "
+                                          "is answered \"<undefined/>\""));
+        EXPECT_THAT(run.output, HasSubstr("not ok"));
+    }
+    const ToolRun noInitialize =
+        qorHost(std::string("check-applet ") + QOR_FIXTURE_NO_INITIALIZE_OVER_QOR);
+    EXPECT_EQ(noInitialize.exitCode, 1) << noInitialize.output;
+    EXPECT_THAT(noInitialize.output, HasSubstr("initialize: missing"));
+    EXPECT_THAT(noInitialize.output, Not(HasSubstr("initialize(")));
+
+    const ToolRun missing = qorHost("check-applet /nowhere/applet.so");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.output, HasSubstr("/nowhere/applet.so: cannot be loaded"));
+    EXPECT_EQ(qorHost("check-applet").exitCode, 2);
+}
+
 }  // namespace

@@ -128,6 +128,28 @@ typedef struct HostContext {
 } HostContext;
 
 /*
+ * UI applets are shared libraries that export the same three entry points. How QOR treats them:
+ *   - Only an applet library's own exports count. A name that only one of its dependencies
+ *     exports (a library of the applet's, or QOR itself when the applet links libqor) is missing,
+ *     with the usual outcome: without initialize the applet is loaded but not initialised; without
+ *     processMessage every message to it is answered "<undefined/>" (a level-40 line at load
+ *     says so); without finalize its library is unloaded without that call.
+ *   - QOR's own library is never an applet: a LoadUIApplet whose appletPath names it (by any
+ *     path, a symlink or a bare name) fails like a library that cannot be loaded, and none of
+ *     QOR's functions is called for it.
+ *   - initialize is called when the applet's first instance is loaded; finalize when its last
+ *     instance is unloaded (with an empty text) or when QOR's finalize unloads it (with null).
+ *     The library is unmapped right after its finalize returns, or, while the applet's own code
+ *     is still on the stack (an applet that unloads itself), when that outermost call returns.
+ *   - A library whose finalize has not been called is never unmapped. One that QOR cannot
+ *     finalize (an applet loaded with an empty appletID, a host that unloads QOR without calling
+ *     its finalize, process exit) stays in the process, so a thread it started keeps its code.
+ *   - While an applet's library is being unloaded (its finalize may be running), a LoadUIApplet
+ *     for that applet is answered "false" (a level-40 line says why); load it again once the
+ *     unload has returned, and initialize is called anew. An unloaded applet has no instances.
+ */
+
+/*
  * Starts QOR: takes the host's callbacks from context and logs "QOR Initialized".
  *   arguments  the host's argument document; not read.
  *   context    the host's callbacks; copied.

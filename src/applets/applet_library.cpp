@@ -1,11 +1,34 @@
 #include "applets/applet_library.h"
 
+#include "platform/utf8.h"
+
 namespace qor {
+
+namespace {
+
+// An object of QOR's own library: an applet library that holds it is QOR itself.
+const char qorAnchor = 0;
+
+}  // namespace
+
+AppletLibrary::~AppletLibrary() {
+    if (library_) {
+        library_->keepLoaded();
+    }
+}
 
 bool AppletLibrary::load(std::u16string_view path) {
     platform::DynamicLibrary library = platform::DynamicLibrary::open(path);
     if (!library.isOpen()) {
         loadError_ = library.error();
+        library_.reset();
+        return false;
+    }
+    // Whatever path named it (absolute, relative, a bare name on the search path, a symlink),
+    // the loader hands back the object already in the process. Dropping this extra reference
+    // runs none of its code.
+    if (library.contains(&qorAnchor)) {
+        loadError_ = platform::toUtf8(path) + " is QOR itself, not an applet";
         library_.reset();
         return false;
     }

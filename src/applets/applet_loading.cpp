@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "applets/command_line_arguments.h"
@@ -25,10 +26,26 @@ void logApplets(int32_t level, const char16_t* format, Values... values) {
     logLine(level, LogComponent::kAppletManager, format, values...);
 }
 
+// Marks a record as being released for the length of a scope. A release nested in it (an applet
+// unloading itself from its own finalize) leaves the mark as it found it.
+class ReleasingScope {
+  public:
+    explicit ReleasingScope(AppletRecord& record)
+        : record_(record), before_(std::exchange(record.releasing, true)) {}
+    ReleasingScope(const ReleasingScope&) = delete;
+    ReleasingScope& operator=(const ReleasingScope&) = delete;
+    ~ReleasingScope() { record_.releasing = before_; }
+
+  private:
+    AppletRecord& record_;
+    bool before_;
+};
+
 // Calls the applet's finalize and releases its library. The library stays mapped until the
 // finalize call has returned, and an unload or reload that the applet does from inside its
-// finalize wins over this one.
+// finalize wins over this one. A load for another instance meanwhile is refused.
 bool releaseLibrary(AppletRecord& record, const char16_t* finalizeArgument) {
+    const ReleasingScope releasing(record);
     const std::shared_ptr<AppletLibrary> library = record.library;
     FinalizeFunction finalizeApplet = nullptr;
     std::shared_ptr<platform::DynamicLibrary> pin;
@@ -52,7 +69,10 @@ bool releaseLibrary(AppletRecord& record, const char16_t* finalizeArgument) {
                    record.appletID.c_str());
         return false;
     }
+    // Not loaded, no instances: also after an unload at module finalize, whose instances would
+    // otherwise outlive the library they were loaded for.
     record.loaded = false;
+    record.instanceIDs.clear();
     record.library.reset();
     return true;
 }
@@ -68,6 +88,14 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     logApplets(kLogProgress, u"Loading Applet - %s for WindowID - %s", record->appletID.c_str(),
                instance.c_str());
     if (record->loaded) {
+        // The applet's finalize has run or is running: it would serve the instance with code
+        // that has shut down, and nothing calls initialize for a further instance.
+        if (record->releasing) {
+            logApplets(kLogFailure,
+                       u"Applet ID - %s is being unloaded, cannot load Applet for instance ID - %s",
+                       record->appletID.c_str(), instance.c_str());
+            return false;
+        }
         if (record->addInstance(instance)) {
             return true;
         }
@@ -88,6 +116,11 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     // Held until initialize returns, whatever the applet does to its registration meanwhile.
     const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
     const auto initializeApplet = reinterpret_cast<InitializeFunction>(pin->symbol("initialize"));
+    // Otherwise every message to the applet is answered "<undefined/>" and nothing says why.
+    if (pin->symbol("processMessage") == nullptr) {
+        logApplets(kLogFailure, u"Applet ID - %s does not export processMessage",
+                   record->appletID.c_str());
+    }
     const std::u16string arguments = commandLineArguments(*record, instance);
     if (initializeApplet != nullptr) {
         HostContext context{};
@@ -97,6 +130,17 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     } else {
         logApplets(kLogFailure, u"Unable to register callback function for  Applet ID - %s",
                    record->appletID.c_str());
+    }
+    // A load nested in initialize may have put a reference of its own to this same library in the
+    // record; the record's one is released after finalize, so this one can go now.
+    if (record->library != library && record->library &&
+        record->library->holdsSameLibraryAs(*library)) {
+        library->release();
+    }
+    // A load and an unload nested in initialize took the record's library out again; this load
+    // still stands, with this library, and its unload will call finalize again.
+    if (!record->library) {
+        record->library = library;
     }
     record->loaded = true;
     record->addInstance(instance);
@@ -147,7 +191,8 @@ bool unloadApplet(AppletRecord* record) {
 void unloadAll(AppletList& list) {
     // Each load of an applet is finalized once, also when a finalize call fails to release it.
     std::vector<std::shared_ptr<AppletLibrary>> finalized;
-    const auto unload = [&finalized](const std::shared_ptr<AppletRecord>& record) {
+    // By value: the record stays alive through its finalize, whatever that does to the list.
+    const auto unload = [&finalized](const std::shared_ptr<AppletRecord> record) {
         finalized.push_back(record->library);
         unloadApplet(record.get());
     };
@@ -170,7 +215,8 @@ void unloadAll(AppletList& list) {
             break;
         }
     }
-    // What is still loaded now is released without its finalize when the records go.
+    // What is still loaded now (a record without an identifier, an applet reloaded over and over)
+    // had no finalize: its library stays in the process when its record goes.
     list.clear();
 }
 

@@ -23,6 +23,9 @@ struct AppletRecord {
     // unload in progress keeps its library object when a nested call replaces it.
     std::shared_ptr<AppletLibrary> library;
     bool loaded = false;
+    // True while the library is being released (the applet's finalize may be running): a load for
+    // another instance is refused then, so that no instance is added to a library on its way out.
+    bool releasing = false;
     // In the order they were added; no two equal.
     std::vector<std::u16string> instanceIDs;
 

@@ -1,6 +1,7 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <utility>
 
@@ -14,26 +15,66 @@ std::string lastDlError(const char* fallback) {
     return text != nullptr ? std::string(text) : std::string(fallback);
 }
 
+struct SegmentSearch {
+    const link_map* object;
+    std::vector<DynamicLibrary::Segment>* segments;
+};
+
+// Collects the loaded segments of the object whose dynamic section is the one its link map
+// names: every shared object has exactly one, at an address no other object occupies.
+int collectSegments(dl_phdr_info* info, std::size_t, void* data) {
+    auto& search = *static_cast<SegmentSearch*>(data);
+    const auto dynamic = reinterpret_cast<ElfW(Addr)>(search.object->l_ld);
+    bool own = false;
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        own = own || (header.p_type == PT_DYNAMIC && info->dlpi_addr + header.p_vaddr == dynamic);
+    }
+    if (!own) {
+        return 0;
+    }
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type == PT_LOAD) {
+            const uintptr_t begin = info->dlpi_addr + header.p_vaddr;
+            search.segments->push_back({begin, begin + header.p_memsz});
+        }
+    }
+    return 1;
+}
+
 }  // namespace
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+    : handle_(std::exchange(other.handle_, nullptr)),
+      object_(std::exchange(other.object_, nullptr)),
+      segments_(std::move(other.segments_)),
+      keepLoaded_(std::exchange(other.keepLoaded_, false)),
+      error_(std::move(other.error_)) {}
 
 DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
     if (this != &other) {
-        if (handle_ != nullptr) {
-            dlclose(handle_);
-        }
+        drop();
         handle_ = std::exchange(other.handle_, nullptr);
+        object_ = std::exchange(other.object_, nullptr);
+        segments_ = std::move(other.segments_);
+        keepLoaded_ = std::exchange(other.keepLoaded_, false);
         error_ = std::move(other.error_);
     }
     return *this;
 }
 
 DynamicLibrary::~DynamicLibrary() {
-    if (handle_ != nullptr) {
+    drop();
+}
+
+void DynamicLibrary::drop() {
+    if (handle_ != nullptr && !keepLoaded_) {
         dlclose(handle_);
     }
+    handle_ = nullptr;
+    object_ = nullptr;
+    segments_.clear();
 }
 
 DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
@@ -60,12 +101,40 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path, int flags) {
         library.error_ = lastDlError("dlopen failed");
         return library;
     }
+    link_map* object = nullptr;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &object) != 0 || object == nullptr) {
+        library.error_ = lastDlError("no link map");
+        dlclose(handle);
+        return library;
+    }
     library.handle_ = handle;
+    library.object_ = object;
+    SegmentSearch search{object, &library.segments_};
+    dl_iterate_phdr(collectSegments, &search);
     return library;
 }
 
 void* DynamicLibrary::symbol(const char* name) const {
-    return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+    if (handle_ == nullptr) {
+        return nullptr;
+    }
+    // dlsym searches the library and then its dependencies, in load order; a definition in the
+    // library itself always comes first. So the answer is the library's own exactly when it lies
+    // in the library's own mapping.
+    void* address = dlsym(handle_, name);
+    return contains(address) ? address : nullptr;
+}
+
+bool DynamicLibrary::contains(const void* address) const {
+    // The segments the loader mapped for this very object, as dladdr and _dl_find_object see
+    // them, but without their cost on the path of every message to an applet.
+    const auto where = reinterpret_cast<uintptr_t>(address);
+    for (const Segment& segment : segments_) {
+        if (where >= segment.begin && where < segment.end) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool DynamicLibrary::close() {
@@ -77,6 +146,8 @@ bool DynamicLibrary::close() {
         return false;
     }
     handle_ = nullptr;
+    object_ = nullptr;
+    segments_.clear();
     return true;
 }
 

@@ -1,14 +1,23 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qor::platform {
 
 // One reference to a shared library loaded with dlopen. Move-only; the destructor drops the
-// reference. A failed open or close keeps the dlerror() text, read right after the failing call.
+// reference unless keepLoaded() was called. A failed open or close keeps the dlerror() text, read
+// right after the failing call.
 class DynamicLibrary {
   public:
+    // An address range [begin, end) the library occupies.
+    struct Segment {
+        uintptr_t begin;
+        uintptr_t end;
+    };
+
     DynamicLibrary() = default;
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
@@ -20,25 +29,44 @@ class DynamicLibrary {
     // dlopen would hand back the main program. On failure the result is not open and error()
     // tells why.
     static DynamicLibrary open(std::u16string_view path);
-    // The same for a system library whose global state is not made to be unloaded (libX11): it
+    // The same for a system library whose global state is not made to be unloaded (libxcb): it
     // stays in the process after close.
     static DynamicLibrary openResident(std::u16string_view path);
 
     bool isOpen() const { return handle_ != nullptr; }
-    void* handle() const { return handle_; }
 
-    // The address of an exported symbol, or null.
+    // The address of a symbol that this library itself defines and exports, or null. A name that
+    // only one of its dependencies defines counts as missing, as it does for GetProcAddress.
     void* symbol(const char* name) const;
+
+    // True when an address lies inside this library's own mapping, e.g. to tell whether the
+    // library is the very object some code or data belongs to, whatever path named it.
+    bool contains(const void* address) const;
+
+    // True when both references name the same library in the process.
+    bool isSameLibraryAs(const DynamicLibrary& other) const {
+        return object_ != nullptr && object_ == other.object_;
+    }
 
     // Drops the reference. True on success; on failure the handle is kept and error() tells why.
     bool close();
+
+    // From now on the reference is never dropped: destroying this object leaves the library in
+    // the process for good. For code that may still run (a thread an applet started).
+    void keepLoaded() { keepLoaded_ = true; }
 
     const std::string& error() const { return error_; }
 
   private:
     static DynamicLibrary open(std::u16string_view path, int flags);
+    void drop();
 
     void* handle_ = nullptr;
+    // The loader's record of the library (its link map), which identifies it.
+    void* object_ = nullptr;
+    // Its loaded segments, read once at open, to tell its own addresses.
+    std::vector<Segment> segments_;
+    bool keepLoaded_ = false;
     std::string error_;
 };
 

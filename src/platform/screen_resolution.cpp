@@ -1,58 +1,49 @@
 #include "platform/screen_resolution.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
-#include "platform/dynamic_library.h"
+#include "platform/x11_display.h"
 
 namespace qor::platform {
 
 namespace {
 
-struct Display;
+// The predefined atom of the resource database that xrdb keeps on the first screen's root window.
+constexpr uint32_t kResourceManagerAtom = 23;
 
-// The few Xlib functions needed, looked up in libX11 loaded at run time.
-class Xlib {
-  public:
-    static const Xlib& instance() {
-        static const Xlib xlib;
-        return xlib;
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
     }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
 
-    bool available() const {
-        return openDisplay && closeDisplay && getDefault && defaultScreen && displayWidth &&
-               displayWidthMM && displayHeight && displayHeightMM;
+// The "Xft.dpi" entry of a resource database text ("name: value" lines, the last entry winning),
+// rounded to the nearest integer; nothing when it is absent or not a sensible number.
+std::optional<int32_t> xftDpi(std::string_view resources) {
+    std::optional<int32_t> dpi;
+    while (!resources.empty()) {
+        const std::size_t end = resources.find('\n');
+        const std::string_view line = resources.substr(0, end);
+        resources = end == std::string_view::npos ? std::string_view() : resources.substr(end + 1);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || trimmed(line.substr(0, colon)) != "Xft.dpi") {
+            continue;
+        }
+        const std::string_view value = trimmed(line.substr(colon + 1));
+        double number = 0;
+        const auto parsed = std::from_chars(value.data(), value.data() + value.size(), number);
+        if (parsed.ec == std::errc() && number > 0 && number < 100000) {
+            dpi = static_cast<int32_t>(std::lround(number));
+        }
     }
-
-    Display* (*openDisplay)(const char*) = nullptr;
-    int (*closeDisplay)(Display*) = nullptr;
-    char* (*getDefault)(Display*, const char*, const char*) = nullptr;
-    int (*defaultScreen)(Display*) = nullptr;
-    int (*displayWidth)(Display*, int) = nullptr;
-    int (*displayWidthMM)(Display*, int) = nullptr;
-    int (*displayHeight)(Display*, int) = nullptr;
-    int (*displayHeightMM)(Display*, int) = nullptr;
-
-  private:
-    Xlib() : library_(DynamicLibrary::openResident(u"libX11.so.6")) {
-        bind(openDisplay, "XOpenDisplay");
-        bind(closeDisplay, "XCloseDisplay");
-        bind(getDefault, "XGetDefault");
-        bind(defaultScreen, "XDefaultScreen");
-        bind(displayWidth, "XDisplayWidth");
-        bind(displayWidthMM, "XDisplayWidthMM");
-        bind(displayHeight, "XDisplayHeight");
-        bind(displayHeightMM, "XDisplayHeightMM");
-    }
-
-    template <typename Function>
-    void bind(Function& function, const char* name) {
-        function = reinterpret_cast<Function>(library_.symbol(name));
-    }
-
-    DynamicLibrary library_;
-};
+    return dpi;
+}
 
 int32_t dotsPerInch(int pixels, int millimetres) {
     if (pixels <= 0 || millimetres <= 0) {
@@ -64,27 +55,21 @@ int32_t dotsPerInch(int pixels, int millimetres) {
 }  // namespace
 
 ScreenResolution screenResolution() {
-    const Xlib& xlib = Xlib::instance();
-    if (!xlib.available()) {
+    X11Display display = X11Display::open();
+    if (!display.isOpen()) {
         return {};
     }
-    const std::unique_ptr<Display, int (*)(Display*)> display(xlib.openDisplay(nullptr),
-                                                              xlib.closeDisplay);
-    if (!display) {
+    const std::optional<std::string> resources =
+        display.stringProperty(display.screens().front().root, kResourceManagerAtom);
+    if (const std::optional<int32_t> dpi = resources ? xftDpi(*resources) : std::nullopt) {
+        return {*dpi, *dpi};
+    }
+    const X11Screen* screen = display.defaultScreen();
+    if (screen == nullptr) {
         return {};
     }
-    if (const char* resource = xlib.getDefault(display.get(), "Xft", "dpi")) {
-        const double dpi = std::strtod(resource, nullptr);
-        if (dpi > 0 && dpi < 100000) {
-            const auto rounded = static_cast<int32_t>(std::lround(dpi));
-            return {rounded, rounded};
-        }
-    }
-    const int screen = xlib.defaultScreen(display.get());
-    return {dotsPerInch(xlib.displayWidth(display.get(), screen),
-                        xlib.displayWidthMM(display.get(), screen)),
-            dotsPerInch(xlib.displayHeight(display.get(), screen),
-                        xlib.displayHeightMM(display.get(), screen))};
+    return {dotsPerInch(screen->widthInPixels, screen->widthInMillimetres),
+            dotsPerInch(screen->heightInPixels, screen->heightInMillimetres)};
 }
 
 }  // namespace qor::platform

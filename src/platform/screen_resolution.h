@@ -12,10 +12,10 @@ struct ScreenResolution {
     bool isHighDpi() const { return dpiX >= 192; }
 };
 
-// Measures the X11 display named by the environment, if one can be opened: the "Xft.dpi"
+// Measures the X11 display named by the environment, if one can be reached: the "Xft.dpi"
 // resource when set (what desktop toolkits honour), else the screen's size in pixels against its
-// size in millimetres. libX11 is loaded at run time; without it, or without a display, the result
-// is 0 and 0.
+// size in millimetres. Without a display (none named, none there, authorization refused) the
+// result is 0 and 0. Nothing is ever printed (see X11Display).
 ScreenResolution screenResolution();
 
 }  // namespace qor::platform

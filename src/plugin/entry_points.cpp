@@ -96,8 +96,7 @@ QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
         try {
             unloadAll(*applets);
         } catch (const std::exception&) {
-            // Only an exhausted allocator gets here; the records still go, and with them their
-            // libraries.
+            // Only an exhausted allocator gets here; the records still go, their libraries stay.
             applets->clear();
         }
         state.applets.reset();

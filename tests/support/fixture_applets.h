@@ -51,18 +51,19 @@ class FixtureApplets {
 // A harness with fixture applets, copies of them in a directory of the test's own, and helpers
 // for the applet commands.
 class AppletHarness : public QorHarness {
+  public:
+    // True while the library at a path is mapped into the process.
+    static bool isMapped(const std::string& path);
+    static std::u16string appletPayload(const std::u16string& id, const std::u16string& version,
+                                        const std::u16string& instance,
+                                        const std::string& path = "");
+
   protected:
     void SetUp() override;
     void TearDown() override;
 
     // A copy of a fixture library under another name, so that it loads as another library.
     std::string copyOf(const std::string& library, const std::string& name);
-    // True while the library at a path is mapped into the process.
-    static bool isMapped(const std::string& path);
-
-    static std::u16string appletPayload(const std::u16string& id, const std::u16string& version,
-                                        const std::u16string& instance,
-                                        const std::string& path = "");
     Reply loadApplet(const std::u16string& id, const std::u16string& version,
                      const std::u16string& instance, const std::string& path);
     Reply unloadApplet(const std::u16string& id, const std::u16string& version,
