@@ -42,6 +42,9 @@ exit codes of run: 0 every expectation held, 1 an expectation failed,
 exit codes of check-bindings: 0 LoadBindings stores every binding as written and answers "true",
                    1 it would skip or replace a binding or answer "false" (a section missing),
                    2 bad usage or an unusable file
+exit codes of check-applet: 0 all three exports are the library's own and initialize returned 0,
+                   1 an export is missing or initialize did not return 0,
+                   2 bad usage or a library that cannot be loaded
 )";
 
 std::filesystem::path executableDirectory() {
