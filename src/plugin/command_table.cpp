@@ -1,5 +1,6 @@
 #include "plugin/command_table.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -44,6 +45,7 @@ uint64_t lengthBit(std::size_t length) {
 void CommandTable::insertOrReplace(std::u16string_view command, CommandHandler handler) {
     entries_.insert_or_assign(std::u16string(command), handler);
     lengths_ |= lengthBit(command.size());
+    longest_ = std::max(longest_, command.size());
 }
 
 CommandHandler CommandTable::find(std::u16string_view command) const {
@@ -52,6 +54,16 @@ CommandHandler CommandTable::find(std::u16string_view command) const {
     }
     const auto entry = entries_.find(command);
     return entry != entries_.end() ? entry->second : nullptr;
+}
+
+CommandHandler CommandTable::find(const char16_t* command) const {
+    std::size_t length = 0;
+    while (command[length] != u'\0') {
+        if (++length > longest_) {
+            return nullptr;
+        }
+    }
+    return find(std::u16string_view(command, length));
 }
 
 CommandTable& commandTable() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,6 +21,9 @@ class CommandTable {
     void insertOrReplace(std::u16string_view command, CommandHandler handler);
     // The handler of a command, or null when the command is not in the table.
     CommandHandler find(std::u16string_view command) const;
+    // The same for a caller's zero-terminated text, read no further than the longest command:
+    // most messages are not for the table, and the first units past that length tell so.
+    CommandHandler find(const char16_t* command) const;
     bool empty() const { return entries_.empty(); }
 
   private:
@@ -27,6 +31,7 @@ class CommandTable {
     // One bit for each command length below 64 that the table holds: most messages are not for
     // the table, and their length alone tells so.
     uint64_t lengths_ = 0;
+    std::size_t longest_ = 0;
 };
 
 // The module's table; a static object made when the library is loaded.

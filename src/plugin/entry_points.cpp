@@ -27,19 +27,36 @@ const char16_t* handOver(std::u16string_view result, ReleaseFunction* outRelease
     return copyResult(result);
 }
 
+// A command of the table: the handler works on a message of its own.
+const char16_t* runCommand(const MessageRecord& record, ReleaseFunction* outRelease) {
+    Message message(record);
+    std::u16string result;
+    dispatchCommand(message.command, message, result);
+    return handOver(result, outRelease);
+}
+
 const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* outRelease) {
     registerCommands();
     if (commandTable().find(record.command) != nullptr) {
-        Message message(record);
-        std::u16string result;
-        dispatchCommand(message.command, message, result);
-        return handOver(result, outRelease);
+        return runCommand(record, outRelease);
     }
-    // Routed as it came: no copy of its texts is needed. Pass-through needs the caller's slot;
-    // without one the applet's reply is copied and released like any other.
+    // Routed as it came: no copy of its texts is needed.
+    MessageRouter& router = *moduleState().ensureRouter();
+    if (!isAppletTarget(record.targetType)) {
+        // Core's reply is copied once, straight into the caller's result, then released.
+        ReleaseFunction release = nullptr;
+        const char16_t* reply = router.callCore(record, &release);
+        const char16_t* result = handOver(reply != nullptr ? reply : u"", outRelease);
+        if (reply != nullptr && release != nullptr) {
+            release(reply);
+        }
+        return result;
+    }
+    // Pass-through needs the caller's slot; without one the applet's reply is copied and released
+    // like any other.
     const char16_t* direct = nullptr;
-    const Reply reply = moduleState().ensureRouter()->route(
-        record, outRelease, outRelease != nullptr ? &direct : nullptr);
+    const Reply reply =
+        router.sendToApplet(record, outRelease, outRelease != nullptr ? &direct : nullptr);
     return direct != nullptr ? direct : handOver(reply.text(), outRelease);
 }
 

@@ -1,5 +1,7 @@
 #include "plugin/message_router.h"
 
+#include <cstddef>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -32,25 +34,41 @@ void MessageRouter::setHostWords(SendFunction sendMessage, LogFunction logMessag
     reserved4_ = reserved4;
 }
 
+bool isAppletTarget(const char16_t* targetType) {
+    // Unit by unit, up to the first difference: no need to measure the caller's text first.
+    static constexpr char16_t kApplet[] = u"Applet";
+    for (std::size_t i = 0; i < std::size(kApplet); ++i) {
+        if (targetType[i] != kApplet[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 Reply MessageRouter::route(const MessageRecord& record, ReleaseFunction* outRelease,
                            const char16_t** directResult) {
-    if (std::u16string_view(record.targetType) == u"Applet") {
+    if (isAppletTarget(record.targetType)) {
         return sendToApplet(record, outRelease, directResult);
     }
     return sendToCore(record);
 }
 
 Reply MessageRouter::sendToCore(const MessageRecord& record) {
+    ReleaseFunction release = nullptr;
+    const char16_t* reply = callCore(record, &release);
+    return Reply::borrowed(reply, release);
+}
+
+const char16_t* MessageRouter::callCore(const MessageRecord& record, ReleaseFunction* release) {
+    *release = nullptr;
     const SendFunction send = sendMessage_;
     if (send == nullptr) {
-        return Reply();
+        return nullptr;
     }
     // Core may call back in and even finalize the module: nothing of this object is used after
     // the call.
     const MessageRecord out = produced(record);
-    ReleaseFunction release = nullptr;
-    const char16_t* reply = send(&out, &release);
-    return Reply::borrowed(reply, release);
+    return send(&out, release);
 }
 
 Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,

@@ -8,6 +8,9 @@
 
 namespace qor {
 
+// True when a record's targetType is exactly "Applet".
+bool isAppletTarget(const char16_t* targetType);
+
 // Delivers the messages QOR does not handle itself: to Core through the host's sendMessage, or to
 // a loaded applet's processMessage. Holds the four words initialize copies from the host's
 // context; only sendMessage is used. Nothing of the router is used after a call out, so a nested
@@ -29,6 +32,9 @@ class MessageRouter {
     // Core's reply to the message (released when the Reply goes), or the empty text when there is
     // no sendMessage or Core answers null. Core gets the same texts in a record of QOR's own.
     Reply sendToCore(const MessageRecord& record);
+    // The same, unwrapped: Core's own text (null when there is no sendMessage or Core answers
+    // null) and, in *release, the function that releases it.
+    const char16_t* callCore(const MessageRecord& record, ReleaseFunction* release);
 
     // The applet's reply; see route. A message for an applet that is not registered goes to Core
     // unchanged; a registered applet that is not loaded, or has no processMessage, gives

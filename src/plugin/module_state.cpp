@@ -6,27 +6,15 @@
 
 namespace qor {
 
-namespace {
-
-template <typename T>
-const std::shared_ptr<T>& ensure(std::shared_ptr<T>& slot) {
-    if (!slot) {
-        slot = std::make_shared<T>();
-    }
-    return slot;
-}
-
-}  // namespace
-
 ModuleState::ModuleState() = default;
 ModuleState::~ModuleState() = default;
 
-const std::shared_ptr<MessageRouter>& ModuleState::ensureRouter() {
-    return ensure(router);
+void ModuleState::makeRouter() {
+    router = std::make_shared<MessageRouter>();
 }
 
-const std::shared_ptr<AppletList>& ModuleState::ensureAppletList() {
-    return ensure(applets);
+void ModuleState::makeAppletList() {
+    applets = std::make_shared<AppletList>();
 }
 
 ModuleState theModuleState;

@@ -26,8 +26,22 @@ struct ModuleState {
     ~ModuleState();
 
     // The router and the list, made on first use. Copy the pointer to hold one across a call out.
-    const std::shared_ptr<MessageRouter>& ensureRouter();
-    const std::shared_ptr<AppletList>& ensureAppletList();
+    const std::shared_ptr<MessageRouter>& ensureRouter() {
+        if (!router) {
+            makeRouter();
+        }
+        return router;
+    }
+    const std::shared_ptr<AppletList>& ensureAppletList() {
+        if (!applets) {
+            makeAppletList();
+        }
+        return applets;
+    }
+
+  private:
+    void makeRouter();
+    void makeAppletList();
 };
 
 // Made during static construction, before any entry point can run.
