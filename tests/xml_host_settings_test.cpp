@@ -87,7 +87,8 @@ TEST(XmlHostSettings, ExhaustedMemoryCopyingAnAttributeValueIsAReport) {
     ASSERT_TRUE(parser.initWithXMLString(u"<r/>"));
     XmlElement root;
     parser.getRootNode(root);
-    const std::u16string value(4 * 1024 * 1024, u'v');  // its UTF-8 copy needs 12 MiB
+    // Not ASCII, so the conversion reserves three bytes a unit: 12 MiB.
+    const std::u16string value(4 * 1024 * 1024, u'\u00e9');
     bool added = true;
     {
         test::LargeAllocationsFail exhausted(8 * 1024 * 1024);

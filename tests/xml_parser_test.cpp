@@ -201,6 +201,42 @@ TEST_F(XmlParserTest, AttributeMapsAreOrderedAndKeepStoredValues) {
     EXPECT_EQ(lastReport(), u"getMapFromNode ... Node is null.");
 }
 
+TEST_F(XmlParserTest, OneAttributeReadsAsTheMapWouldGiveIt) {
+    XMLParser parser =
+        parserWith(u"<r xmlns='urn:d' xmlns:p='urn:p' z='1' p:q='&#xe9;3' b=''><e p:z='x'/></r>");
+    XmlElement root;
+    parser.getRootNode(root);
+    const AttributeMap attributes = parser.getAttrsMapOfNode(root);
+    for (const std::u16string name : {u"z", u"p:q", u"b", u"xmlns", u"xmlns:p"}) {
+        std::u16string value = u"untouched";
+        EXPECT_TRUE(parser.getAttributeOfNode(root, name, value));
+        EXPECT_EQ(value, attributes.at(name));
+    }
+    for (const std::u16string name : {u"q", u"p:z", u"xmlns:q", u"p:", u":q", u"Z", u""}) {
+        std::u16string value = u"untouched";
+        EXPECT_FALSE(parser.getAttributeOfNode(root, name, value));
+        EXPECT_EQ(value, u"untouched");
+    }
+    EXPECT_THAT(logger.reports, IsEmpty());
+    std::u16string value;
+    EXPECT_FALSE(parser.getAttributeOfNode(XmlNode(), u"z", value));
+    EXPECT_EQ(lastReport(), u"getMapFromNode ... Node is null.");
+}
+
+TEST_F(XmlParserTest, RelativeQueriesStartAtTheirContextNode) {
+    XMLParser parser =
+        parserWith(u"<a><b id='outer'><c/></b><x><b id='inner'><c/></b><c/></x></a>");
+    const XmlElement x = parser.getNodeForXQuery(u"/a/x");
+    std::u16string id;
+    parser.getAttributeOfNode(parser.getNodeForXQuery(u"descendant-or-self::b", x), u"id", id);
+    EXPECT_EQ(id, u"inner");
+    EXPECT_FALSE(parser.getNodeForXQuery(u"descendant-or-self::a", x));
+    EXPECT_FALSE(parser.getNodeForXQuery(u"b", XmlNode()));
+    XMLParser third = parserWith(u"<a><x/></a>");
+    EXPECT_FALSE(parser.getNodeForXQuery(u"self::x", third.getNodeForXQuery(u"/a/x")));
+    EXPECT_THAT(logger.reports, IsEmpty());
+}
+
 TEST_F(XmlParserTest, BuildsDocumentsFromChildElementsAndAttributes) {
     XMLParser parser = parserWith(u"<CommandLineArguments/>");
     XmlElement root;

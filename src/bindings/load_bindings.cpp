@@ -18,9 +18,12 @@ void logBindings(const char16_t* format, Values... values) {
     logLine(kLogProgress, LogComponent::kQor, format, values...);
 }
 
-std::u16string attribute(const xml::AttributeMap& attributes, const std::u16string& name) {
-    const auto found = attributes.find(name);
-    return found != attributes.end() ? found->second : std::u16string();
+// An attribute of an element read in place; the empty text when it has none.
+std::u16string attribute(xml::XMLParser& document, const xml::XmlElement& element,
+                         const std::u16string& name) {
+    std::u16string value;
+    document.getAttributeOfNode(element, name, value);
+    return value;
 }
 
 bool storeEventBindings(BindingsDocument& bindings, const std::u16string& key) {
@@ -28,7 +31,8 @@ bool storeEventBindings(BindingsDocument& bindings, const std::u16string& key) {
         return false;
     }
     xml::XMLParser& document = bindings.document;
-    const xml::XmlElement section = document.getNodeForXQuery(u"//bindings/eventBindings");
+    const xml::XmlElement section =
+        document.getNodeForXQuery(u"descendant-or-self::bindings/eventBindings", bindings.root);
     if (!section) {
         logBindings(u"eventBindings Node not present in XML");
         return false;
@@ -36,17 +40,16 @@ bool storeEventBindings(BindingsDocument& bindings, const std::u16string& key) {
     BindingTables& tables = ensureBindingTables();
     xml::forEachChildElement(document, section, [&](const xml::XmlElement& element) {
         EventBinding binding;
-        binding.propertyName = attribute(document.getAttrsMapOfNode(element), u"propertyName");
+        binding.propertyName = attribute(document, element, u"propertyName");
         std::u16string eventKey;
         bool sourceSeen = false;
         xml::forEachChildElement(document, element, [&](const xml::XmlElement& child) {
             std::u16string name;
             document.getMapOfNode(child, name);
             if (name == u"source") {
-                const xml::AttributeMap source = document.getAttrsMapOfNode(child);
-                eventKey =
-                    key + u"." + attribute(source, u"id") + u"." + attribute(source, u"event");
-                binding.sourceType = attribute(source, u"type");
+                eventKey = key + u"." + attribute(document, child, u"id") + u"." +
+                           attribute(document, child, u"event");
+                binding.sourceType = attribute(document, child, u"type");
                 sourceSeen = true;
             } else if (name == u"data") {
                 document.getXMLStringOfNode(child, binding.dataXml);
@@ -65,15 +68,15 @@ bool storePropertyBindings(BindingsDocument& bindings, const std::u16string& key
         return false;
     }
     xml::XMLParser& document = bindings.document;
-    const xml::XmlElement section = document.getNodeForXQuery(u"//bindings/propertyBindings");
+    const xml::XmlElement section =
+        document.getNodeForXQuery(u"descendant-or-self::bindings/propertyBindings", bindings.root);
     if (!section) {
         logBindings(u"propertyBindings Node not present in XML");
         return false;
     }
     BindingTables& tables = ensureBindingTables();
     xml::forEachChildElement(document, section, [&](const xml::XmlElement& element) {
-        const std::u16string property =
-            attribute(document.getAttrsMapOfNode(element), u"propertyName");
+        const std::u16string property = attribute(document, element, u"propertyName");
         if (property.empty()) {
             return;
         }
@@ -83,11 +86,10 @@ bool storePropertyBindings(BindingsDocument& bindings, const std::u16string& key
             std::u16string name;
             document.getMapOfNode(child, name);
             if (name == u"target") {
-                const xml::AttributeMap target = document.getAttrsMapOfNode(child);
-                binding.command = attribute(target, u"command");
-                binding.viewID = attribute(target, u"viewID");
-                binding.type = attribute(target, u"type");
-                binding.id = attribute(target, u"id");
+                binding.command = attribute(document, child, u"command");
+                binding.viewID = attribute(document, child, u"viewID");
+                binding.type = attribute(document, child, u"type");
+                binding.id = attribute(document, child, u"id");
             }
         });
         tables.storePropertyBinding(key + u"." + property, binding);
@@ -97,10 +99,10 @@ bool storePropertyBindings(BindingsDocument& bindings, const std::u16string& key
 
 }  // namespace
 
-BindingsDocument::BindingsDocument(const xml::XmlNode& bindingsElement) {
-    // A copy of the element reads exactly as its markup parsed again would.
-    readable = document.initWithNode(bindingsElement);
-}
+BindingsDocument::BindingsDocument(xml::XMLParser& payload)
+    : document(payload),
+      root(payload.getNodeForXQuery(u"//applet/CommandLineArguments/bindings")),
+      readable(static_cast<bool>(root)) {}
 
 std::u16string handleLoadBindings(Message& message) {
     logBindings(u"Inside LoadBindings");
@@ -110,8 +112,7 @@ std::u16string handleLoadBindings(Message& message) {
     payload.stringValueForXQuery(u"//applet/CommandLineArguments/appletID", appletID);
     payload.stringValueForXQuery(u"//applet/CommandLineArguments/appletVersion", appletVersion);
     payload.stringValueForXQuery(u"//applet/CommandLineArguments/instanceID", instanceID);
-    BindingsDocument bindingsDocument(
-        payload.getNodeForXQuery(u"//applet/CommandLineArguments/bindings"));
+    BindingsDocument bindingsDocument(payload);
     bool loaded = loadEventBindings(bindingsDocument, appletID, appletVersion, instanceID);
     loaded = loadPropertyBindings(bindingsDocument, appletID, appletVersion, instanceID) && loaded;
     return loaded ? u"true" : u"false";

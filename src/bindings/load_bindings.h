@@ -13,24 +13,27 @@ namespace qor {
 // kind of binding could not be read; what was stored before a failure stays.
 std::u16string handleLoadBindings(Message& message);
 
-// The bindings of a payload as a document of their own, made once for both loaders.
+// The bindings element of a payload, found once for both loaders and read in place. The loaders
+// look for their sections below it as in a document of its own: the first
+// "bindings/eventBindings" (or "bindings/propertyBindings") at or under it, in document order.
 struct BindingsDocument {
-    // From the bindings element of a payload (null when the payload has none).
-    explicit BindingsDocument(const xml::XmlNode& bindingsElement);
+    explicit BindingsDocument(xml::XMLParser& payload);
 
-    xml::XMLParser document;
+    xml::XMLParser& document;
+    // The payload's //applet/CommandLineArguments/bindings element; null when it has none.
+    xml::XmlElement root;
     // False when there are no bindings to read.
     bool readable = false;
 };
 
-// Stores the event bindings of //bindings/eventBindings; false when the text or the section
-// cannot be read.
+// Stores the event bindings of the bindings' eventBindings section; false when the text or the
+// section cannot be read.
 bool loadEventBindings(BindingsDocument& bindings, const std::u16string& appletID,
                        const std::u16string& appletVersion, const std::u16string& instanceID);
 
-// Stores the property bindings of //bindings/propertyBindings and, whatever happens, sends Core
-// RegisterProperties with the properties registered so far; false when the text or the section
-// cannot be read.
+// Stores the property bindings of the bindings' propertyBindings section and, whatever happens,
+// sends Core RegisterProperties with the properties registered so far; false when the text or the
+// section cannot be read.
 bool loadPropertyBindings(BindingsDocument& bindings, const std::u16string& appletID,
                           const std::u16string& appletVersion, const std::u16string& instanceID);
 

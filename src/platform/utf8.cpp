@@ -2,21 +2,34 @@
 
 #include <unicode/ustring.h>
 
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 namespace qor::platform {
 namespace {
 
 constexpr UChar32 kReplacement = 0xFFFD;
 
+// Names, markup and most values are ASCII: those are widened or narrowed unit by unit, without
+// the converter.
+template <typename Unit>
+bool isAscii(std::basic_string_view<Unit> text) {
+    Unit any = 0;
+    for (const Unit unit : text) {
+        any |= unit;
+    }
+    return (static_cast<uint32_t>(static_cast<std::make_unsigned_t<Unit>>(any)) & ~0x7Fu) == 0;
+}
+
 }  // namespace
 
 std::string toUtf8(std::u16string_view text) {
-    std::string out;
-    if (text.empty()) {
-        return out;
+    if (isAscii(text)) {
+        return std::string(text.begin(), text.end());
     }
+    std::string out;
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 3)) {
         throw std::length_error("text too long for UTF-8 conversion");
     }
@@ -34,10 +47,10 @@ std::string toUtf8(std::u16string_view text) {
 }
 
 std::u16string fromUtf8(std::string_view text) {
-    std::u16string out;
-    if (text.empty()) {
-        return out;
+    if (isAscii(text)) {
+        return std::u16string(text.begin(), text.end());
     }
+    std::u16string out;
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
         throw std::length_error("text too long for UTF-16 conversion");
     }

@@ -88,6 +88,40 @@ std::u16string nodeName(const _xmlNode* node) {
     }
 }
 
+namespace {
+
+// True when `qualified` is "prefix:local", or "local" for a null prefix, compared as UTF-8 bytes.
+bool hasQualifiedName(std::string_view qualified, const xmlChar* prefix, const xmlChar* local) {
+    const std::string_view localName(reinterpret_cast<const char*>(local));
+    if (prefix == nullptr) {
+        return qualified == localName;
+    }
+    const std::string_view prefixName(reinterpret_cast<const char*>(prefix));
+    return qualified.size() == prefixName.size() + 1 + localName.size() &&
+           qualified.starts_with(prefixName) && qualified[prefixName.size()] == ':' &&
+           qualified.ends_with(localName);
+}
+
+}  // namespace
+
+std::optional<std::u16string> attributeValue(const xmlNode* element, std::u16string_view name) {
+    const std::string wanted = platform::toUtf8(name);
+    for (const xmlNs* ns = element->nsDef; ns != nullptr; ns = ns->next) {
+        if (hasQualifiedName(wanted, ns->prefix != nullptr ? BAD_CAST "xmlns" : nullptr,
+                             ns->prefix != nullptr ? ns->prefix : BAD_CAST "xmlns")) {
+            return fromXmlChars(ns->href);
+        }
+    }
+    for (const xmlAttr* attribute = element->properties; attribute != nullptr;
+         attribute = attribute->next) {
+        const xmlChar* prefix = attribute->ns != nullptr ? attribute->ns->prefix : nullptr;
+        if (hasQualifiedName(wanted, prefix, attribute->name)) {
+            return textContent(reinterpret_cast<const xmlNode*>(attribute));
+        }
+    }
+    return std::nullopt;
+}
+
 std::u16string textContent(const _xmlNode* node) {
     const std::unique_ptr<xmlChar, FreeXmlChars> content(xmlNodeGetContent(node));
     return fromXmlChars(content.get());

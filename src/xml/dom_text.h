@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 struct _xmlNode;
 
@@ -11,6 +13,10 @@ namespace qor::xml {
 // The qualified name as the DOM gives it: "prefix:name" for elements and attributes, the target
 // of a processing instruction, "#text", "#comment", "#cdata-section" or "#document" otherwise.
 std::u16string nodeName(const _xmlNode* node);
+
+// The value getAttrsMapOfNode's map would hold under `name` ("prefix:name", "name", "xmlns" or
+// "xmlns:prefix") for an element, read in place; nullopt when it has no such entry.
+std::optional<std::u16string> attributeValue(const _xmlNode* element, std::u16string_view name);
 
 // The node's text content: for an element the text of its whole subtree, for an attribute its
 // value.

@@ -138,7 +138,7 @@ _xmlXPathCompExpr* QueryEngine::compile(const std::u16string& query) {
     return cache_.emplace(query, std::move(compiled)).first->second.get();
 }
 
-Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query) {
+Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query, _xmlNode* context) {
     if (context_ == nullptr) {
         throw DomError(DomError::kPointer);
     }
@@ -153,7 +153,7 @@ Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query) {
         throw DomError(DomError::kFail);
     }
     context_->doc = doc;
-    context_->node = reinterpret_cast<xmlNodePtr>(doc);
+    context_->node = context != nullptr ? context : reinterpret_cast<xmlNodePtr>(doc);
     Selection selection(xmlXPathCompiledEval(compiled, context_));
     context_->doc = nullptr;
     context_->node = nullptr;

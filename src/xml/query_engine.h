@@ -37,9 +37,10 @@ class QueryEngine {
   public:
     static QueryEngine& instance();
 
-    // The nodes the query selects from the document. Throws DomError when the query cannot be
+    // The nodes the query selects from the document, with `context` (a node of it) as the
+    // context node, or the document node when null. Throws DomError when the query cannot be
     // compiled or evaluated, or gives something other than a set of nodes.
-    Selection select(_xmlDoc* doc, const std::u16string& query);
+    Selection select(_xmlDoc* doc, const std::u16string& query, _xmlNode* context = nullptr);
 
     QueryEngine(const QueryEngine&) = delete;
     QueryEngine& operator=(const QueryEngine&) = delete;

@@ -198,12 +198,12 @@ const ParseFailure& XMLParser::lastParseFailure() {
     return ParserSession::instance().lastFailure();
 }
 
-std::optional<Selection> XMLParser::select(const std::u16string& query) {
+std::optional<Selection> XMLParser::select(const std::u16string& query, _xmlNode* context) {
     try {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
         }
-        return QueryEngine::instance().select(xmlDoc_->get(), query);
+        return QueryEngine::instance().select(xmlDoc_->get(), query, context);
     } catch (const DomError& error) {
         reportDomError(40, u"nodeExistsXQuery", error.code());
     } catch (const std::exception&) {
@@ -243,6 +243,21 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query) {
         return {};
     }
     const std::optional<Selection> selection = select(query);
+    if (!selection || selection->size() == 0) {
+        return {};
+    }
+    return XmlElement::from(XmlNode(xmlDoc_, selection->node(0)));
+}
+
+XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNode& context) {
+    if (!xmlDoc_) {
+        reportNotInitialized(20, u"getNodeForXQuery");
+        return {};
+    }
+    if (!context || context.document() != xmlDoc_) {
+        return {};
+    }
+    const std::optional<Selection> selection = select(query, context.get());
     if (!selection || selection->size() == 0) {
         return {};
     }
@@ -323,6 +338,34 @@ AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
         reportException(40, u"getAttrsMapOfNode");
     }
     return attributes;
+}
+
+bool XMLParser::getAttributeOfNode(const XmlNode& node, const std::u16string& name,
+                                   std::u16string& value) {
+    if (!node) {
+        report(20, u"getMapFromNode ... Node is null.");
+        return false;
+    }
+    if (!xmlDoc_) {
+        reportNotInitialized(20, u"getAttributeOfNode");
+        return false;
+    }
+    try {
+        const xmlNode* element = node.get();
+        if (element->type != XML_ELEMENT_NODE) {
+            throw DomError(DomError::kPointer);  // no attribute map
+        }
+        // The map's first entry of a name wins: namespace declarations come before attributes.
+        if (const std::optional<std::u16string> found = attributeValue(element, name)) {
+            value = *found;
+            return true;
+        }
+    } catch (const DomError& error) {
+        reportDomError(40, u"getAttributeOfNode", error.code());
+    } catch (const std::exception&) {
+        reportException(40, u"getAttributeOfNode");
+    }
+    return false;
 }
 
 bool XMLParser::getMapOfNode(const XmlNode& node, std::u16string& name) {

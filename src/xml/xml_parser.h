@@ -44,6 +44,9 @@ class XMLParser {
     bool stringValueForXQuery(const std::u16string& query, std::u16string& out);
     // The first selected node if it is an element, else null.
     XmlElement getNodeForXQuery(const std::u16string& query);
+    // The same with a node of the held document as the query's context node, for relative
+    // queries ("descendant-or-self::a/b"); null for a null context or one of another document.
+    XmlElement getNodeForXQuery(const std::u16string& query, const XmlNode& context);
 
     // The node's children and their number; a null list and 0 when it has none.
     XmlNodeList getChildNodesOfNode(const XmlNode& node, int32_t* count);
@@ -51,6 +54,10 @@ class XMLParser {
     XmlElement getNodeAtIndexFromNodeList(const XmlNodeList& list, int32_t index);
     // The node's attributes (namespace declarations included); empty on failure.
     AttributeMap getAttrsMapOfNode(const XmlNode& node);
+    // The value of one attribute of an element, as getAttrsMapOfNode(node)[name] would give it
+    // but without building the map; false, and `value` untouched, when the element has none of
+    // that name. Reports as getAttrsMapOfNode does.
+    bool getAttributeOfNode(const XmlNode& node, const std::u16string& name, std::u16string& value);
     // The node's qualified name.
     bool getMapOfNode(const XmlNode& node, std::u16string& name);
     // The held document's root element.
@@ -84,7 +91,7 @@ class XMLParser {
   private:
     // The query's selection from the held document; on failure nullopt, reported as
     // nodeExistsXQuery reports it.
-    std::optional<Selection> select(const std::u16string& query);
+    std::optional<Selection> select(const std::u16string& query, _xmlNode* context = nullptr);
 
     // Makes a freshly made document the held one, replacing the earlier one.
     void adopt(std::unique_ptr<_xmlDoc, void (*)(_xmlDoc*)> doc);
