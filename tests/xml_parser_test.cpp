@@ -11,6 +11,7 @@
 #include "support/text_matchers.h"
 #include "xml/dom_error.h"
 #include "xml/parse_limits.h"
+#include "xml/text_element_writer.h"
 #include "xml/xml_parser.h"
 
 namespace qor::xml {
@@ -235,6 +236,33 @@ TEST_F(XmlParserTest, RelativeQueriesStartAtTheirContextNode) {
     XMLParser third = parserWith(u"<a><x/></a>");
     EXPECT_FALSE(parser.getNodeForXQuery(u"self::x", third.getNodeForXQuery(u"/a/x")));
     EXPECT_THAT(logger.reports, IsEmpty());
+}
+
+TEST_F(XmlParserTest, TextWrittenElementsAreWhatTheWrapperBuilds) {
+    const std::vector<std::u16string> texts = {
+        u"plain", u"", u"a&b<c>d\"e'f\r\ng\th", u"\u00e9\U0001F600", u"]]>", u"&amp;"};
+    XMLParser built = parserWith(u"<Root/>");
+    XmlElement root;
+    built.getRootNode(root);
+    TextElementWriter written(u"Root");
+    for (const std::u16string& text : texts) {
+        ASSERT_TRUE(built.addChildToNode(u"e", text, root));
+        ASSERT_TRUE(written.addTextChild(u"e", text));
+    }
+    // Refused alike: nothing is added.
+    EXPECT_FALSE(built.addChildToNode(u"bad", u"a\u0001b", root));
+    EXPECT_FALSE(written.addTextChild(u"bad", u"a\u0001b"));
+    std::u16string expected;
+    ASSERT_TRUE(built.getXMLString(expected));
+    EXPECT_EQ(written.finish(), expected);
+
+    XMLParser emptyBuilt = parserWith(u"<Root/>");
+    ASSERT_TRUE(emptyBuilt.getXMLString(expected));
+    EXPECT_EQ(TextElementWriter(u"Root").finish(), expected);
+    // A lone surrogate becomes U+FFFD, as the conversion into the DOM makes it.
+    TextElementWriter lone(u"Root");
+    lone.addTextChild(u"e", std::u16string(1, char16_t(0xD800)) + u"x");
+    EXPECT_EQ(lone.finish(), u"<Root><e>\uFFFDx</e></Root>\n");
 }
 
 TEST_F(XmlParserTest, BuildsDocumentsFromChildElementsAndAttributes) {

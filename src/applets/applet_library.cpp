@@ -32,6 +32,9 @@ bool AppletLibrary::load(std::u16string_view path) {
         library_.reset();
         return false;
     }
+    exports_.initialize = reinterpret_cast<InitializeFunction>(library.symbol("initialize"));
+    exports_.processMessage = reinterpret_cast<SendFunction>(library.symbol("processMessage"));
+    exports_.finalize = reinterpret_cast<FinalizeFunction>(library.symbol("finalize"));
     library_ = std::make_shared<platform::DynamicLibrary>(std::move(library));
     return true;
 }
@@ -46,6 +49,7 @@ bool AppletLibrary::release() {
         return false;
     }
     library_.reset();
+    exports_ = {};
     return true;
 }
 

@@ -5,8 +5,20 @@
 #include <string_view>
 
 #include "platform/dynamic_library.h"
+#include "qor/plugin.h"
 
 namespace qor {
+
+using InitializeFunction = int32_t (*)(const char16_t* arguments, HostContext* context);
+using FinalizeFunction = int32_t (*)(const char16_t* ignored);
+
+// The three entry points of an applet, looked up once when its library is loaded: only names the
+// library defines itself count. Null where it has none.
+struct AppletExports {
+    InitializeFunction initialize = nullptr;
+    SendFunction processMessage = nullptr;
+    FinalizeFunction finalize = nullptr;
+};
 
 // The loaded library of one applet. Every call into the applet's code holds a pin, so the library
 // stays mapped until the outermost call into it has returned, even when the applet is released
@@ -34,6 +46,9 @@ class AppletLibrary {
     // A reference that keeps the library mapped while it is held; null when there is no handle.
     std::shared_ptr<platform::DynamicLibrary> pin() const { return library_; }
 
+    // The library's entry points; all null when there is no handle. Valid while a pin is held.
+    const AppletExports& exports() const { return exports_; }
+
     // True when both hold a reference to the same library in the process.
     bool holdsSameLibraryAs(const AppletLibrary& other) const {
         return library_ && other.library_ && library_->isSameLibraryAs(*other.library_);
@@ -47,6 +62,7 @@ class AppletLibrary {
 
   private:
     std::shared_ptr<platform::DynamicLibrary> library_;
+    AppletExports exports_;
     std::string loadError_;
 };
 

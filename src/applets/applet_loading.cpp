@@ -14,9 +14,6 @@ namespace qor {
 
 namespace {
 
-using InitializeFunction = int32_t (*)(const char16_t*, HostContext*);
-using FinalizeFunction = int32_t (*)(const char16_t*);
-
 // Passes over the registry after the first, at module finalize, for applets that another
 // applet's finalize loaded again.
 constexpr int kMaxExtraUnloadPasses = 4;
@@ -51,7 +48,7 @@ bool releaseLibrary(AppletRecord& record, const char16_t* finalizeArgument) {
     std::shared_ptr<platform::DynamicLibrary> pin;
     if (library && library->hasHandle()) {
         pin = library->pin();
-        finalizeApplet = reinterpret_cast<FinalizeFunction>(pin->symbol("finalize"));
+        finalizeApplet = library->exports().finalize;
     }
     if (finalizeApplet != nullptr) {
         logApplets(kLogProgress, u"Callng the finalize function of the applet");
@@ -115,9 +112,9 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     }
     // Held until initialize returns, whatever the applet does to its registration meanwhile.
     const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
-    const auto initializeApplet = reinterpret_cast<InitializeFunction>(pin->symbol("initialize"));
+    const InitializeFunction initializeApplet = library->exports().initialize;
     // Otherwise every message to the applet is answered "<undefined/>" and nothing says why.
-    if (pin->symbol("processMessage") == nullptr) {
+    if (library->exports().processMessage == nullptr) {
         logApplets(kLogFailure, u"Applet ID - %s does not export processMessage",
                    record->appletID.c_str());
     }

@@ -4,7 +4,7 @@
 
 #include "platform/directory_part.h"
 #include "platform/screen_resolution.h"
-#include "xml/xml_parser.h"
+#include "xml/text_element_writer.h"
 
 namespace qor {
 
@@ -18,23 +18,18 @@ std::u16string decimal(int32_t value) {
 }  // namespace
 
 std::u16string commandLineArguments(const AppletRecord& record, std::u16string_view instanceID) {
-    // A failure inside the wrapper does not stop the load: the applet gets what could be made.
-    xml::XMLParser document;
-    document.initWithXMLString(u"<CommandLineArguments/>");
-    xml::XmlElement root;
-    document.getRootNode(root);
-    document.addChildToNode(u"appletID", record.appletID, root);
-    document.addChildToNode(u"appletVersion", record.appletVersion, root);
-    document.addChildToNode(u"appletInstanceID", std::u16string(instanceID), root);
-    document.addChildToNode(u"appletDIR",
-                            std::u16string(platform::directoryPart(record.appletPath)), root);
+    // Written as text: the same markup the wrapper would build and serialise. A value XML cannot
+    // hold leaves its element out, as the wrapper would; the applet gets what could be made.
+    xml::TextElementWriter document(u"CommandLineArguments");
+    document.addTextChild(u"appletID", record.appletID);
+    document.addTextChild(u"appletVersion", record.appletVersion);
+    document.addTextChild(u"appletInstanceID", instanceID);
+    document.addTextChild(u"appletDIR", platform::directoryPart(record.appletPath));
     const platform::ScreenResolution screen = platform::screenResolution();
-    document.addChildToNode(u"dpi_x", decimal(screen.dpiX), root);
-    document.addChildToNode(u"dpi_y", decimal(screen.dpiY), root);
-    document.addChildToNode(u"isHighDPI", screen.isHighDpi() ? u"1" : u"0", root);
-    std::u16string text;
-    document.getXMLString(text);
-    return text;
+    document.addTextChild(u"dpi_x", decimal(screen.dpiX));
+    document.addTextChild(u"dpi_y", decimal(screen.dpiY));
+    document.addTextChild(u"isHighDPI", screen.isHighDpi() ? u"1" : u"0");
+    return document.finish();
 }
 
 }  // namespace qor

@@ -74,6 +74,7 @@ const char16_t* MessageRouter::callCore(const MessageRecord& record, ReleaseFunc
 Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
                                   const char16_t** directResult) {
     std::shared_ptr<platform::DynamicLibrary> library;
+    SendFunction process = nullptr;
     {
         // Only looked at here, before any call out.
         const AppletList& applets = *moduleState().ensureAppletList();
@@ -88,12 +89,9 @@ Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* 
         // The pin keeps the applet's code mapped until its call returns, whatever the applet
         // does to its own registration meanwhile.
         library = applet->library->pin();
+        process = applet->library->exports().processMessage;
     }
-    if (!library) {
-        return Reply::constant(kUndefined);
-    }
-    const auto process = reinterpret_cast<SendFunction>(library->symbol("processMessage"));
-    if (process == nullptr) {
+    if (!library || process == nullptr) {
         return Reply::constant(kUndefined);
     }
     if (outRelease != nullptr && directResult != nullptr) {
