@@ -1,9 +1,12 @@
-# The SDK: header, libqor.so, qor-host, a CMake package and a pkg-config file.
+# The SDK: header, libqor.so (qor.dll and its import library on Windows), qor-host, a CMake
+# package and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(qor_headers PROPERTIES EXPORT_NAME headers)
 install(TARGETS qor qor_headers EXPORT qorTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES include/qor/plugin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qor)
 install(TARGETS qor-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,6 +1,5 @@
 // qor-host: a stand-in host for QOR. It loads libqor.so as a real host does, plays Core, and runs
 // scenario files, so that applets can be tried and tested without the real application.
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -11,6 +10,7 @@
 
 #include "bindings_check.h"
 #include "host_error.h"
+#include "platform/executable_path.h"
 #include "scenario_runner.h"
 
 namespace {
@@ -25,6 +25,7 @@ constexpr const char* kUsage = R"(usage:
 options for run:
   --library PATH        libqor.so to load (default: the one next to this tool)
   --applets DIR         directory of the sample applets, ${APPLETS} in scenarios
+                        (${MODULE_SUFFIX} is the file ending of applets: .so, .dll)
   --log-level N         show log lines at level N and above (default 0: all)
   --quiet               show only failures and the summary
   --trace mermaid       print the exchange as a Mermaid sequence diagram
@@ -35,9 +36,8 @@ exit codes: 0 success, 1 an expectation failed, 2 bad usage or an unusable file,
 )";
 
 std::filesystem::path executableDirectory() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path(".") : self.parent_path();
+    const std::filesystem::path self = qor::platform::executablePath();
+    return self.empty() ? std::filesystem::path(".") : self.parent_path();
 }
 
 // The installed layout first (relative to this tool), then the build tree it was built in.
@@ -117,8 +117,9 @@ int run(const CommandLine& line) {
         const std::string scenario = line.arguments.empty()
                                          ? locate(QOR_INSTALLED_DEMO, QOR_SOURCE_DEMO)
                                          : line.arguments[0];
-        return runScenario(loadScenario(scenario, {{"APPLETS", line.applets}}), line.options,
-                           std::cout);
+        return runScenario(loadScenario(scenario, {{"APPLETS", line.applets},
+                                                   {"MODULE_SUFFIX", QOR_MODULE_SUFFIX}}),
+                           line.options, std::cout);
     }
     throw std::invalid_argument(line.command.empty() ? "no command given"
                                                      : "unknown command " + line.command);

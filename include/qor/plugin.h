@@ -28,7 +28,11 @@
 #include <uchar.h>
 #endif
 
-#if defined(__GNUC__)
+/* Marks the three entry points as exports of the library that defines them: QOR's own and every
+ * applet's. On Windows they are DLL exports, elsewhere symbols of default visibility. */
+#if defined(_WIN32)
+#define QOR_EXPORT __declspec(dllexport)
+#elif defined(__GNUC__)
 #define QOR_EXPORT __attribute__((visibility("default")))
 #else
 #define QOR_EXPORT

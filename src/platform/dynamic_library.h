@@ -5,8 +5,9 @@
 
 namespace qor::platform {
 
-// One reference to a shared library loaded with dlopen. Move-only; the destructor drops the
-// reference. A failed open or close keeps the dlerror() text, read right after the failing call.
+// One reference to a shared library (dlopen on Linux, LoadLibraryW on Windows). Move-only; the
+// destructor drops the reference. A failed open or close keeps the system's text for the failure
+// (dlerror(), or FormatMessageW of GetLastError()), read right after the failing call.
 class DynamicLibrary {
   public:
     DynamicLibrary() = default;
@@ -16,9 +17,10 @@ class DynamicLibrary {
     DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
     ~DynamicLibrary();
 
-    // Loads the library at a UTF-16 path (RTLD_NOW | RTLD_LOCAL). An empty path never loads:
-    // dlopen would hand back the main program. On failure the result is not open and error()
-    // tells why.
+    // Loads the library at a UTF-16 path (RTLD_NOW | RTLD_LOCAL on Linux). An empty path never
+    // loads: dlopen would hand back the main program. On Windows a path that resolves to the
+    // module holding this code (QOR's own DLL) is refused. On failure the result is not open and
+    // error() tells why.
     static DynamicLibrary open(std::u16string_view path);
     // The same for a system library whose global state is not made to be unloaded (libX11): it
     // stays in the process after close.

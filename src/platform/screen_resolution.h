@@ -12,7 +12,8 @@ struct ScreenResolution {
     bool isHighDpi() const { return dpiX >= 192; }
 };
 
-// Measures the X11 display named by the environment, if one can be opened: the "Xft.dpi"
+// Windows: the desktop window's device context (GetDeviceCaps, LOGPIXELSX and LOGPIXELSY).
+// Linux: measures the X11 display named by the environment, if one can be opened: the "Xft.dpi"
 // resource when set (what desktop toolkits honour), else the screen's size in pixels against its
 // size in millimetres. libX11 is loaded at run time; without it, or without a display, the result
 // is 0 and 0.

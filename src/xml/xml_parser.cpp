@@ -2,11 +2,11 @@
 
 #include <libxml/tree.h>
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string_view>
 
+#include "platform/last_system_error.h"
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
 #include "xml/dom_text.h"
@@ -80,13 +80,13 @@ void XMLParser::report(int32_t level, const char16_t* format, Values... values) 
 void XMLParser::reportDomError(int32_t level, const char16_t* operation, uint32_t code) const {
     const std::u16string format = u"Caught exception in ... " + std::u16string(operation) +
                                   u". com error:%x  system error:%d";
-    report(level, format.c_str(), code, static_cast<int32_t>(errno));
+    report(level, format.c_str(), code, platform::lastSystemError());
 }
 
 void XMLParser::reportException(int32_t level, const char16_t* operation) const {
     const std::u16string format =
         u"Caught exception in ... " + std::u16string(operation) + u". error:%d";
-    report(level, format.c_str(), static_cast<int32_t>(errno));
+    report(level, format.c_str(), platform::lastSystemError());
 }
 
 void XMLParser::reportNotInitialized(int32_t level, const char16_t* operation) const {
@@ -377,7 +377,7 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         return true;
     } catch (const DomError& error) {
         report(50, u"Error Occured. com error:%x system error:%d\n", error.code(),
-               static_cast<int32_t>(errno));
+               platform::lastSystemError());
     }
     return false;
 }

@@ -5,10 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "xml/parser_session.h"
-#include "xml/query_engine.h"
 #include "xml/utility_log.h"
-#include "xml/xml_handles.h"
+#include "xml_backend.h"  // the platform's back end: handles, Selection, OwnedDocument
 
 namespace qor::xml {
 
@@ -74,7 +72,7 @@ class XMLParser {
     std::optional<Selection> select(const std::u16string& query);
 
     // Makes a freshly made document the held one, replacing the earlier one.
-    void adopt(std::unique_ptr<_xmlDoc, void (*)(_xmlDoc*)> doc);
+    void adopt(OwnedDocument doc);
 
     template <typename... Values>
     void report(int32_t level, const char16_t* format, Values... values) const;
