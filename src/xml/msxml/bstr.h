@@ -1,7 +1,9 @@
 #pragma once
 
-#include <oleauto.h>
+// windows.h first: the COM headers need its types.
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>

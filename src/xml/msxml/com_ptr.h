@@ -1,7 +1,9 @@
 #pragma once
 
-#include <unknwn.h>
+// windows.h first: the COM headers need its types.
 #include <windows.h>
+
+#include <unknwn.h>
 
 #include <utility>
 
