@@ -1,16 +1,25 @@
 # Checks qor.dll's tables with objdump -p: it exports exactly initialize, processMessage,
 # finalize and _CreateProcessWithTokenW@36, and imports only the system's own DLLs.
 # cmake -DOBJDUMP=... -DLIBRARY=.../qor.dll -P check_dll_tables.cmake
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE table RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "objdump -p ${LIBRARY} failed")
 endif()
 
-# Export lines look like "\t[   0] +base[   1] 0000 _CreateProcessWithTokenW@36".
-string(REGEX MATCHALL "\\[ *[0-9]+\\] \\+base\\[ *[0-9]+\\] [0-9a-f]+ [^\n]+" rows "${table}")
+# The names come in the "[Ordinal/Name Pointer] Table" section, one "\t[   0] name" a line,
+# up to an empty line.
+string(FIND "${table}" "[Ordinal/Name Pointer] Table" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "qor.dll has no export name table")
+endif()
+string(SUBSTRING "${table}" ${start} -1 names)
+string(FIND "${names}" "\n\n" end)
+string(SUBSTRING "${names}" 0 ${end} names)
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${names}")
 set(exports "")
 foreach(row IN LISTS rows)
-  string(REGEX REPLACE ".* " "" name "${row}")
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${row}")
   list(APPEND exports ${name})
 endforeach()
 list(SORT exports)
