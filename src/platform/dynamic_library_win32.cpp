@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/process_exit_win32.h"
 #include "platform/utf8.h"
 
 namespace qor::platform {
@@ -36,16 +37,28 @@ HMODULE ownModule() {
     return module;
 }
 
+bool processExiting = false;
+
+// Drops one reference, except at process exit, when the system unmaps everything itself and a
+// FreeLibrary under the loader lock could run an applet's detach code in a torn-down process.
+void release(void* handle) {
+    if (handle != nullptr && !processExiting) {
+        FreeLibrary(static_cast<HMODULE>(handle));
+    }
+}
+
 }  // namespace
+
+void noteProcessExit() {
+    processExiting = true;
+}
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
 
 DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
     if (this != &other) {
-        if (handle_ != nullptr) {
-            FreeLibrary(static_cast<HMODULE>(handle_));
-        }
+        release(handle_);
         handle_ = std::exchange(other.handle_, nullptr);
         error_ = std::move(other.error_);
     }
@@ -53,9 +66,7 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
 }
 
 DynamicLibrary::~DynamicLibrary() {
-    if (handle_ != nullptr) {
-        FreeLibrary(static_cast<HMODULE>(handle_));
-    }
+    release(handle_);
 }
 
 DynamicLibrary DynamicLibrary::open(std::u16string_view path) {

@@ -5,6 +5,8 @@
 target_sources(qor_core PRIVATE
   shell/create_process_with_token.cpp
   shell/forward_create_process.cpp)
+# DllMain belongs to qor.dll alone (the tests link QOR's objects into a program).
+target_sources(qor PRIVATE shell/dll_main.cpp)
 target_link_libraries(qor_core PUBLIC kernel32)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(QOR_FORWARD_SYMBOL qorCreateProcessWithTokenW@36)
