@@ -18,7 +18,8 @@ for preset in default asan-ubsan windows-x64 windows-x86; do
         default) scripts/sdk-check.sh ;;
         windows-x64)
             WINEDEBUG=-all WINEPREFIX="$PWD/build/windows-x64/wineprefix" \
-                wine build/windows-x64/bin/qor-host.exe run --quiet ;;
+                wine build/windows-x64/bin/qor-host.exe run --quiet
+            scripts/sdk-check-windows.sh ;;
         windows-x86)  # one line saying why, when the suite could not run
             ctest --preset "$preset" -V -R qor_tests_under_wine | grep -o "skipped: .*" || true ;;
     esac
