@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace qor::test {
@@ -21,6 +22,8 @@ struct CommandRun {
     std::string output;
 };
 CommandRun runCommand(const std::string& program, const std::string& arguments);
+// Everything a stream gives until its end (both platforms).
+std::string readAll(std::FILE* stream);
 
 // The system's reasons for libraries that do not load, as the "Load error" line carries them.
 struct LoadFailureReasons {

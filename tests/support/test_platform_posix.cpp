@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -35,11 +34,7 @@ CommandRun runCommand(const std::string& program, const std::string& arguments) 
     if (pipe == nullptr) {
         return run;
     }
-    std::array<char, 4096> buffer{};
-    std::size_t read = 0;
-    while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.output.append(buffer.data(), read);
-    }
+    run.output = readAll(pipe);
     const int status = pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;

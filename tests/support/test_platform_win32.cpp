@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -33,11 +32,7 @@ CommandRun runCommand(const std::string& program, const std::string& arguments) 
     if (pipe == nullptr) {
         return run;
     }
-    std::array<char, 4096> buffer{};
-    std::size_t read = 0;
-    while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.output.append(buffer.data(), read);
-    }
+    run.output = readAll(pipe);
     run.exitCode = _pclose(pipe);
     return run;
 }
