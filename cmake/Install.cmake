@@ -1,10 +1,11 @@
-# The SDK: the headers, libqor.so, the host support library, qor-host, a CMake package and
-# pkg-config files.
+# The SDK: the headers, libqor.so (qor.dll and its import library on Windows), the host support
+# library, qor-host, a CMake package and pkg-config files.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(qor_headers PROPERTIES EXPORT_NAME headers)
 install(TARGETS qor qor_headers qor_host_support EXPORT qorTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES include/qor/plugin.h include/qor/host_support.h

@@ -1,6 +1,5 @@
 // qor-host: a stand-in host for QOR. It loads libqor.so as a real host does, plays Core, and runs
 // scenario files, so that applets can be tried and tested without the real application.
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "applet_check.h"
 #include "bindings_check.h"
 #include "host_error.h"
+#include "platform/executable_path.h"
 #include "scenario_runner.h"
 
 namespace {
@@ -28,7 +28,8 @@ constexpr const char* kUsage = R"(usage:
 options for run:
   --library PATH        libqor.so to load (default: the one next to this tool)
   --applets DIR         a directory of applets, ${APPLETS} in scenarios: the sample applets by
-                        default, or any directory of your own (relative to the current directory)
+                        default, or any directory of your own (relative to the current directory);
+                        ${MODULE_SUFFIX} is the file ending of applets (.so, .dll)
   --log-level N         show log lines at level N and above (default 0: all)
   --quiet               show only failures and the summary
   --full                show payloads and replies whole instead of cut to one short line
@@ -48,9 +49,8 @@ exit codes of check-applet: 0 all three exports are the library's own and initia
 )";
 
 std::filesystem::path executableDirectory() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path(".") : self.parent_path();
+    const std::filesystem::path self = qor::platform::executablePath();
+    return self.empty() ? std::filesystem::path(".") : self.parent_path();
 }
 
 // The installed layout first (relative to this tool), then the build tree it was built in.
@@ -149,8 +149,9 @@ int run(const CommandLine& line) {
                                          : line.arguments[0];
         // With the diagram on standard output, everything else goes to standard error.
         const bool diagramOnStdout = line.options.mermaid && !line.options.traceFile;
-        return runScenario(loadScenario(scenario, {{"APPLETS", line.applets}}), line.options,
-                           diagramOnStdout ? std::cerr : std::cout, std::cout);
+        return runScenario(loadScenario(scenario, {{"APPLETS", line.applets},
+                                                   {"MODULE_SUFFIX", QOR_MODULE_SUFFIX}}),
+                           line.options, diagramOnStdout ? std::cerr : std::cout, std::cout);
     }
     throw std::invalid_argument(line.command.empty() ? "no command given"
                                                      : "unknown command " + line.command);

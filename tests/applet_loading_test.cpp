@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/directory_part.h"
+#include "platform/screen_resolution.h"
 #include "support/fixture_applets.h"
+#include "support/test_platform.h"
 #include "support/text_matchers.h"
 #include "xml/xml_parser.h"
 
@@ -40,6 +42,10 @@ std::vector<std::pair<std::u16string, std::u16string>> childrenOf(const std::u16
     return children;
 }
 
+std::u16string screenValue(int32_t dpi) {
+    return u16(std::to_string(dpi));
+}
+
 std::vector<std::u16string> managerLines(const host::RecordingCore& core) {
     std::vector<std::u16string> lines;
     for (const host::LogEntry& entry : core.logs) {
@@ -49,12 +55,16 @@ std::vector<std::u16string> managerLines(const host::RecordingCore& core) {
     return lines;
 }
 
-TEST(DirectoryPart, EverythingBeforeTheLastSlash) {
-    static_assert(platform::directoryPart(u"/apps/foo/foo.so") == u"/apps/foo");
-    static_assert(platform::directoryPart(u"foo.so") == u"foo.so");
-    static_assert(platform::directoryPart(u"D:\\Apps\\Foo\\foo.dll") == u"D:\\Apps\\Foo\\foo.dll");
-    static_assert(platform::directoryPart(u"/apps/foo/") == u"/apps/foo");
-    static_assert(platform::directoryPart(u"") == u"");
+TEST(DirectoryPart, EverythingBeforeTheLastSeparator) {
+    static_assert(platform::directoryPartAt(u"/apps/foo/foo.so", u'/') == u"/apps/foo");
+    static_assert(platform::directoryPartAt(u"foo.so", u'/') == u"foo.so");
+    static_assert(platform::directoryPartAt(u"/apps/foo/", u'/') == u"/apps/foo");
+    static_assert(platform::directoryPartAt(u"D:\\Apps\\Foo\\foo.dll", u'\\') == u"D:\\Apps\\Foo");
+    static_assert(platform::directoryPartAt(u"foo.dll", u'\\') == u"foo.dll");
+    static_assert(platform::directoryPartAt(u"D:/Apps/Foo/foo.dll", u'\\') ==
+                  u"D:/Apps/Foo/foo.dll");
+    static_assert(platform::directoryPartAt(u"D:\\Apps\\Foo\\", u'\\') == u"D:\\Apps\\Foo");
+    static_assert(platform::directoryPartAt(u"", u'\\') == u"");
     SUCCEED();
 }
 
@@ -66,12 +76,16 @@ TEST_F(AppletLoading, LoadsInitializesAndUnloadsWithItsLastInstance) {
     EXPECT_EQ(loadApplet(u"calc", u"2", u"w1", path).text, u"true");
     EXPECT_TRUE(isMapped(path));
     ASSERT_EQ(applets.initializeArguments.size(), 1u);
+    // Linux: no display in the tests, 0 and 0; Windows: the desktop's own resolution.
+    const platform::ScreenResolution screen = platform::screenResolution();
     using Child = std::pair<std::u16string, std::u16string>;
     EXPECT_THAT(
         childrenOf(applets.initializeArguments[0]),
         ElementsAre(Child{u"appletID", u"calc"}, Child{u"appletVersion", u"2"},
                     Child{u"appletInstanceID", u"w1"}, Child{u"appletDIR", u16(directory.string())},
-                    Child{u"dpi_x", u"0"}, Child{u"dpi_y", u"0"}, Child{u"isHighDPI", u"0"}));
+                    Child{u"dpi_x", screenValue(screen.dpiX)},
+                    Child{u"dpi_y", screenValue(screen.dpiY)},
+                    Child{u"isHighDPI", screen.isHighDpi() ? u"1" : u"0"}));
     // The applet's context sends to QOR itself.
     EXPECT_EQ(applets.sendMessage, qor.processMessageFunction());
 
@@ -132,9 +146,11 @@ TEST_F(AppletLoading, AFailedLoadSaysWhyAndKeepsNoRecord) {
         std::string path;
         const char16_t* reason;
     } failures[] = {
-        {missing, u"cannot open shared object file"},    {QOR_NOT_A_LIBRARY, u"invalid ELF header"},
-        {directory.string(), u"cannot read file data"},  {"", u"empty library path"},
-        {std::string(5000, 'x'), u"File name too long"},
+        {missing, loadFailureReasons().missingFile},
+        {QOR_NOT_A_LIBRARY, loadFailureReasons().notALibrary},
+        {directory.string(), loadFailureReasons().directory},
+        {"", u"empty library path"},
+        {std::string(5000, 'x'), loadFailureReasons().nameTooLong},
     };
     for (const auto& failure : failures) {
         core.logs.clear();

@@ -2,11 +2,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "fixture_control.h"
 #include "support/fixture_applets.h"
 
 namespace qor::test {
 namespace {
+
+// The fixture applet's file name, as it tells it.
+std::string fixtureFileName() {
+    return std::filesystem::path(QOR_FIXTURE_APPLET).filename().string();
+}
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -55,7 +63,7 @@ TEST_F(AppletRouting, WithoutASlotTheAppletsReplyIsCopiedAndReleased) {
     const MessageRecord record = message.record();
     EXPECT_EQ(qor.processMessage(&record, nullptr), nullptr);
     EXPECT_THAT(applets.callsOf("processMessage"),
-                ElementsAre("processMessage libqor_fixture_applet.so Add"));
+                ElementsAre("processMessage " + fixtureFileName() + " Add"));
     EXPECT_EQ(fixtureOutstandingTexts(), 0);
 }
 
@@ -76,7 +84,7 @@ TEST_F(AppletRouting, AppletsThatCannotAnswerGiveUndefined) {
     const Reply nullAnswer = send(toApplet(u"calc", u"1", u"Hello"));
     EXPECT_EQ(nullAnswer.text, u"<undefined/>");
     EXPECT_NE(nullAnswer.release, nullptr);  // QOR's own, for its copy
-    EXPECT_THAT(applets.calls, ElementsAre("processMessage libqor_fixture_applet.so Hello"));
+    EXPECT_THAT(applets.calls, ElementsAre("processMessage " + fixtureFileName() + " Hello"));
     EXPECT_THAT(core.received, IsEmpty());
 }
 

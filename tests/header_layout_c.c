@@ -3,16 +3,19 @@
 
 #include "qor/plugin.h"
 
-_Static_assert(sizeof(MessageRecord) == 88, "MessageRecord is 88 bytes");
-_Static_assert(offsetof(MessageRecord, targetType) == 8, "targetType at 8");
-_Static_assert(offsetof(MessageRecord, data) == 72, "data at 72");
-_Static_assert(offsetof(MessageRecord, flagA) == 80, "flagA at 80");
-_Static_assert(offsetof(MessageRecord, flagB) == 81, "flagB at 81");
-_Static_assert(offsetof(MessageRecord, flagC) == 82, "flagC at 82");
-_Static_assert(offsetof(MessageRecord, reserved) == 83, "reserved at 83");
-_Static_assert(sizeof(HostContext) == 40, "HostContext is five machine words");
-_Static_assert(offsetof(HostContext, sendMessage) == 8, "sendMessage is the second word");
-_Static_assert(offsetof(HostContext, reserved4) == 32, "reserved4 is the fifth word");
+/* In machine words (W): 64-bit builds give 88 and 40 bytes, x86 builds 44 and 20. */
+#define W sizeof(void*)
+_Static_assert(sizeof(MessageRecord) == 11 * W, "MessageRecord is 88 bytes (64-bit)");
+_Static_assert(offsetof(MessageRecord, targetType) == 1 * W, "targetType at 8 (64-bit)");
+_Static_assert(offsetof(MessageRecord, data) == 9 * W, "data at 72 (64-bit)");
+_Static_assert(offsetof(MessageRecord, flagA) == 10 * W, "flagA at 80 (64-bit)");
+_Static_assert(offsetof(MessageRecord, flagB) == 10 * W + 1, "flagB at 81 (64-bit)");
+_Static_assert(offsetof(MessageRecord, flagC) == 10 * W + 2, "flagC at 82 (64-bit)");
+_Static_assert(offsetof(MessageRecord, reserved) == 10 * W + 3, "reserved at 83 (64-bit)");
+_Static_assert(sizeof(HostContext) == 5 * W, "HostContext is five machine words");
+_Static_assert(offsetof(HostContext, sendMessage) == W, "sendMessage is the second word");
+_Static_assert(offsetof(HostContext, reserved4) == 4 * W, "reserved4 is the fifth word");
+#undef W
 
 size_t cMessageRecordSize(void) {
     return sizeof(MessageRecord);

@@ -2,10 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "plugin/result_text.h"
 #include "support/fixture_applets.h"
+#include "support/test_platform.h"
 #include "support/text_matchers.h"
 
 namespace qor::test {
@@ -136,16 +135,11 @@ TEST_F(HostileInput, SurrogatesAndZerosInEveryTextField) {
 TEST_F(HostileInput, LibrariesOfAnotherArchitectureAreRefusedWithTheReason) {
     initializeQor();
     const std::string foreign = copyOf(QOR_FIXTURE_APPLET, "foreign.so");
-    {
-        // Claims to be for AArch64 (e_machine 183).
-        std::fstream file(foreign, std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp(18);
-        const char machine[2] = {static_cast<char>(183), 0};
-        file.write(machine, 2);
-    }
+    markForeignArchitecture(foreign);
     EXPECT_EQ(loadApplet(u"foreign", u"1", u"w1", foreign).text, u"false");
+    ASSERT_FALSE(core.logTexts(40).empty());
     EXPECT_THAT(core.logTexts(40).back(), Contains16(u"Load error: "));
-    EXPECT_THAT(core.logTexts(40).back(), Contains16(u"foreign.so"));
+    EXPECT_THAT(core.logTexts(40).back(), Contains16(loadFailureReasons().foreignArchitecture));
 }
 
 // The allocation of a result copy fails: null, QOR's release function in the slot, no leak.

@@ -2,12 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "log_format.h"
+#include "platform/last_system_error.h"
+#include "support/test_platform.h"
 #include "support/text_matchers.h"
 #include "xml/dom_error.h"
 #include "xml/parse_limits.h"
@@ -17,6 +18,7 @@
 namespace qor::xml {
 namespace {
 
+using test::domSurvivesMalformedQueries;
 using test::StartsWith16;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -133,6 +135,9 @@ TEST_F(XmlParserTest, QueriesReadValuesNodesAndWholeSubtreeText) {
 }
 
 TEST_F(XmlParserTest, MalformedQueriesAreReportedAtLevel40) {
+    if (!domSurvivesMalformedQueries()) {
+        GTEST_SKIP() << "Wine's DOM crashes on malformed XSL patterns such as \"//[\"";
+    }
     XMLParser parser = parserWith(u"<r/>");
     std::u16string out = u"untouched";
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//["));
@@ -292,7 +297,7 @@ TEST_F(XmlParserTest, BuildsDocumentsFromChildElementsAndAttributes) {
     EXPECT_EQ(lastReport(),
               u"Caught exception in ... addChildToNode. com error:80070057  system "
               u"error:" +
-                  u16(std::to_string(errno)));
+                  u16(std::to_string(platform::lastSystemError())));
     // Nothing reaches standard error for a name libxml2 would complain about.
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(parser.addChildToNode(u"a\uFFFF", u"", root));

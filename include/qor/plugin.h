@@ -1,9 +1,9 @@
 /*
  * qor/plugin.h - the plug-in boundary of QOR.
  *
- * QOR is a message broker loaded by a host application as a shared library (libqor.so). It stands
- * between the host's business logic ("Core") and UI applets, which are shared libraries with the
- * same three exports as QOR itself. This header is all a host or an applet needs: plain records,
+ * QOR is a message broker loaded by a host application as a shared library (libqor.so, or
+ * qor.dll on Windows). It stands between the host's business logic ("Core") and UI applets, which
+ * are shared libraries with the same three exports as QOR itself. This header is all a host or an applet needs: plain records,
  * function types and the three entry points. It is valid C11 and C++.
  *
  * Texts
@@ -28,7 +28,11 @@
 #include <uchar.h>
 #endif
 
-#if defined(__GNUC__)
+/* Marks the three entry points as exports of the library that defines them: QOR's own and every
+ * applet's. On Windows they are DLL exports, elsewhere symbols of default visibility. */
+#if defined(_WIN32)
+#define QOR_EXPORT __declspec(dllexport)
+#elif defined(__GNUC__)
 #define QOR_EXPORT __attribute__((visibility("default")))
 #else
 #define QOR_EXPORT

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "plugin/message.h"
-#include "xml/xml_handles.h"
+#include "xml/xml_parser.h"
 
 namespace qor {
 

@@ -7,9 +7,10 @@
 
 namespace qor::platform {
 
-// One reference to a shared library loaded with dlopen. Move-only; the destructor drops the
-// reference unless keepLoaded() was called. A failed open or close keeps the dlerror() text, read
-// right after the failing call.
+// One reference to a shared library (dlopen on Linux, LoadLibraryW on Windows). Move-only; the
+// destructor drops the reference unless keepLoaded() was called. A failed open or close keeps the
+// system's text for the failure (dlerror(), or FormatMessageW of GetLastError()), read right after
+// the failing call.
 class DynamicLibrary {
   public:
     // An address range [begin, end) the library occupies.
@@ -25,13 +26,10 @@ class DynamicLibrary {
     DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
     ~DynamicLibrary();
 
-    // Loads the library at a UTF-16 path (RTLD_NOW | RTLD_LOCAL). An empty path never loads:
-    // dlopen would hand back the main program. On failure the result is not open and error()
-    // tells why.
+    // Loads the library at a UTF-16 path (RTLD_NOW | RTLD_LOCAL on Linux). An empty path never
+    // loads: dlopen would hand back the main program. On failure the result is not open and
+    // error() tells why.
     static DynamicLibrary open(std::u16string_view path);
-    // The same for a system library whose global state is not made to be unloaded (libxcb): it
-    // stays in the process after close.
-    static DynamicLibrary openResident(std::u16string_view path);
 
     bool isOpen() const { return handle_ != nullptr; }
 
@@ -58,13 +56,13 @@ class DynamicLibrary {
     const std::string& error() const { return error_; }
 
   private:
-    static DynamicLibrary open(std::u16string_view path, int flags);
     void drop();
 
     void* handle_ = nullptr;
-    // The loader's record of the library (its link map), which identifies it.
+    // What identifies the library in the process: the loader's record of it (its link map) on
+    // Linux, the module handle on Windows.
     void* object_ = nullptr;
-    // Its loaded segments, read once at open, to tell its own addresses.
+    // Linux: its loaded segments, read once at open, to tell its own addresses.
     std::vector<Segment> segments_;
     bool keepLoaded_ = false;
     std::string error_;

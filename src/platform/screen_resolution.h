@@ -12,7 +12,8 @@ struct ScreenResolution {
     bool isHighDpi() const { return dpiX >= 192; }
 };
 
-// Measures the X11 display named by the environment, if one can be reached: the "Xft.dpi"
+// Windows: the desktop window's device context (GetDeviceCaps, LOGPIXELSX and LOGPIXELSY).
+// Linux: measures the X11 display named by the environment, if one can be reached: the "Xft.dpi"
 // resource when set (what desktop toolkits honour), else the screen's size in pixels against its
 // size in millimetres. Without a display (none named, none there, authorization refused) the
 // result is 0 and 0. Nothing is ever printed (see X11Display).

@@ -2,11 +2,11 @@
 
 #include <libxml/tree.h>
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string_view>
 
+#include "platform/last_system_error.h"
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
 #include "xml/dom_text.h"
@@ -122,13 +122,13 @@ void XMLParser::report(int32_t level, const char16_t* format, Values... values) 
 void XMLParser::reportDomError(int32_t level, const char16_t* operation, uint32_t code) const {
     const std::u16string format = u"Caught exception in ... " + std::u16string(operation) +
                                   u". com error:%x  system error:%d";
-    report(level, format.c_str(), code, static_cast<int32_t>(errno));
+    report(level, format.c_str(), code, platform::lastSystemError());
 }
 
 void XMLParser::reportException(int32_t level, const char16_t* operation) const {
     const std::u16string format =
         u"Caught exception in ... " + std::u16string(operation) + u". error:%d";
-    report(level, format.c_str(), static_cast<int32_t>(errno));
+    report(level, format.c_str(), platform::lastSystemError());
 }
 
 void XMLParser::reportNotInitialized(int32_t level, const char16_t* operation) const {
@@ -137,7 +137,7 @@ void XMLParser::reportNotInitialized(int32_t level, const char16_t* operation) c
 }
 
 void XMLParser::reportCreationFailure() const {
-    report(40, u"Failed in MSXML create instance error:%d", static_cast<int32_t>(errno));
+    report(40, u"Failed in MSXML create instance error:%d", platform::lastSystemError());
 }
 
 bool XMLParser::initWithXMLString(const std::u16string& xml) {
@@ -198,12 +198,13 @@ const ParseFailure& XMLParser::lastParseFailure() {
     return ParserSession::instance().lastFailure();
 }
 
-std::optional<Selection> XMLParser::select(const std::u16string& query, _xmlNode* context) {
+std::optional<Selection> XMLParser::select(const std::u16string& query, const XmlNode* context) {
     try {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
         }
-        return QueryEngine::instance().select(xmlDoc_->get(), query, context);
+        return QueryEngine::instance().select(xmlDoc_->get(), query,
+                                              context != nullptr ? context->get() : nullptr);
     } catch (const DomError& error) {
         reportDomError(40, u"nodeExistsXQuery", error.code());
     } catch (const std::exception&) {
@@ -257,7 +258,7 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNod
     if (!context || context.document() != xmlDoc_) {
         return {};
     }
-    const std::optional<Selection> selection = select(query, context.get());
+    const std::optional<Selection> selection = select(query, &context);
     if (!selection || selection->size() == 0) {
         return {};
     }
@@ -486,7 +487,7 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
 }
 
 void XMLParser::reportAttributeError(uint32_t code) const {
-    report(50, u"Error Occured. com error:%x system error:%d\n", code, static_cast<int32_t>(errno));
+    report(50, u"Error Occured. com error:%x system error:%d\n", code, platform::lastSystemError());
 }
 
 bool XMLParser::getXMLStringOfNode(const XmlNode& node, std::u16string& out) {

@@ -6,9 +6,8 @@
 #include <string>
 
 #include "xml/parse_failure.h"
-#include "xml/query_engine.h"
 #include "xml/utility_log.h"
-#include "xml/xml_handles.h"
+#include "xml_backend.h"  // the platform's back end: handles, Selection, OwnedDocument
 
 namespace qor::xml {
 
@@ -91,10 +90,10 @@ class XMLParser {
   private:
     // The query's selection from the held document; on failure nullopt, reported as
     // nodeExistsXQuery reports it.
-    std::optional<Selection> select(const std::u16string& query, _xmlNode* context = nullptr);
+    std::optional<Selection> select(const std::u16string& query, const XmlNode* context = nullptr);
 
     // Makes a freshly made document the held one, replacing the earlier one.
-    void adopt(std::unique_ptr<_xmlDoc, void (*)(_xmlDoc*)> doc);
+    void adopt(OwnedDocument doc);
 
     template <typename... Values>
     void report(int32_t level, const char16_t* format, Values... values) const;

@@ -1,9 +1,6 @@
 #include "support/fixture_applets.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include "support/test_platform.h"
 
 namespace qor::test {
 
@@ -76,9 +73,9 @@ void FixtureApplets::finalizeHook(void* user, const char* library, const char16_
 
 void AppletHarness::SetUp() {
     // The tests that measure the screen start a display of their own.
-    unsetenv("DISPLAY");
+    forgetDisplay();
     directory = std::filesystem::temp_directory_path() /
-                ("qor-test-" + std::to_string(getpid()) + "-" +
+                ("qor-test-" + std::to_string(currentProcessId()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(directory);
 }
@@ -96,12 +93,7 @@ std::string AppletHarness::copyOf(const std::string& library, const std::string&
 }
 
 bool AppletHarness::isMapped(const std::string& path) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        return false;
-    }
-    dlclose(handle);
-    return true;
+    return isLibraryMapped(path);
 }
 
 std::u16string AppletHarness::appletPayload(const std::u16string& id, const std::u16string& version,

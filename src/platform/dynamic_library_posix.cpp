@@ -78,14 +78,6 @@ void DynamicLibrary::drop() {
 }
 
 DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
-    return open(path, RTLD_NOW | RTLD_LOCAL);
-}
-
-DynamicLibrary DynamicLibrary::openResident(std::u16string_view path) {
-    return open(path, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-}
-
-DynamicLibrary DynamicLibrary::open(std::u16string_view path, int flags) {
     DynamicLibrary library;
     if (path.empty()) {
         library.error_ = "empty library path";
@@ -96,7 +88,7 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path, int flags) {
         library.error_ = "library path contains a zero character";
         return library;
     }
-    void* handle = dlopen(utf8.c_str(), flags);
+    void* handle = dlopen(utf8.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         library.error_ = lastDlError("dlopen failed");
         return library;

@@ -1,0 +1,131 @@
+#include "platform/dynamic_library.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/process_exit_win32.h"
+#include "platform/utf8.h"
+
+namespace qor::platform {
+namespace {
+
+// FormatMessageW's text for a system error code, line ends trimmed; the code in decimal when the
+// system has no text for it.
+std::string systemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::u16string text;
+    if (length != 0 && buffer != nullptr) {
+        text.assign(reinterpret_cast<const char16_t*>(buffer), length);
+    }
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
+        text.pop_back();
+    }
+    return text.empty() ? "system error " + std::to_string(code) : toUtf8(text);
+}
+
+bool processExiting = false;
+
+// Drops one reference, except at process exit, when the system unmaps everything itself and a
+// FreeLibrary under the loader lock could run an applet's detach code in a torn-down process.
+void release(void* handle) {
+    if (handle != nullptr && !processExiting) {
+        FreeLibrary(static_cast<HMODULE>(handle));
+    }
+}
+
+}  // namespace
+
+void noteProcessExit() {
+    processExiting = true;
+}
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)),
+      object_(std::exchange(other.object_, nullptr)),
+      keepLoaded_(std::exchange(other.keepLoaded_, false)),
+      error_(std::move(other.error_)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+    if (this != &other) {
+        drop();
+        handle_ = std::exchange(other.handle_, nullptr);
+        object_ = std::exchange(other.object_, nullptr);
+        keepLoaded_ = std::exchange(other.keepLoaded_, false);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+DynamicLibrary::~DynamicLibrary() {
+    drop();
+}
+
+void DynamicLibrary::drop() {
+    if (!keepLoaded_) {
+        release(handle_);
+    }
+    handle_ = nullptr;
+    object_ = nullptr;
+}
+
+DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
+    DynamicLibrary library;
+    if (path.empty()) {
+        library.error_ = "empty library path";
+        return library;
+    }
+    const std::u16string terminated(path);
+    if (terminated.find(u'\0') != std::u16string::npos) {
+        library.error_ = "library path contains a zero character";
+        return library;
+    }
+    // No error dialog box for a missing or broken file: the caller reports it.
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryW(reinterpret_cast<const wchar_t*>(terminated.c_str()));
+    const DWORD error = GetLastError();
+    SetErrorMode(previousMode);
+    if (module == nullptr) {
+        library.error_ = systemMessage(error);
+        return library;
+    }
+    library.handle_ = module;
+    library.object_ = module;
+    return library;
+}
+
+// GetProcAddress sees the module's own exports only, never those of the DLLs it imports.
+void* DynamicLibrary::symbol(const char* name) const {
+    if (handle_ == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+}
+
+bool DynamicLibrary::contains(const void* address) const {
+    HMODULE module = nullptr;
+    return handle_ != nullptr &&
+           GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              static_cast<LPCWSTR>(address), &module) != 0 &&
+           module == static_cast<HMODULE>(handle_);
+}
+
+bool DynamicLibrary::close() {
+    if (handle_ == nullptr) {
+        return false;
+    }
+    if (FreeLibrary(static_cast<HMODULE>(handle_)) == 0) {
+        error_ = systemMessage(GetLastError());
+        return false;
+    }
+    handle_ = nullptr;
+    object_ = nullptr;
+    return true;
+}
+
+}  // namespace qor::platform

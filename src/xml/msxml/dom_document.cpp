@@ -1,0 +1,126 @@
+#include "dom_document.h"
+
+#include <msxml2.h>
+#include <ole2.h>
+
+#include "bstr.h"
+#include "com_ptr.h"
+#include "dom_calls.h"
+#include "msxml_ids.h"
+#include "platform/utf8.h"
+#include "xml/dom_error.h"
+
+namespace qor::xml {
+namespace {
+
+ParseFailure& failureSlot() {
+    static ParseFailure failure;
+    return failure;
+}
+
+bool isXmlSpace(char16_t unit) {
+    return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
+}
+
+// The position after a construct that starts at `position` and ends with `end`; npos when it
+// does not end.
+std::size_t skipPast(std::u16string_view text, std::size_t position, std::u16string_view end) {
+    const std::size_t found = text.find(end, position);
+    return found == std::u16string_view::npos ? found : found + end.size();
+}
+
+// Records why the DOM refused a text.
+void recordParseError(IXMLDOMDocument2* document) {
+    ParseFailure& failure = failureSlot();
+    failure = ParseFailure{};
+    ComPtr<IXMLDOMParseError> error;
+    if (FAILED(document->get_parseError(error.put())) || !error) {
+        return;
+    }
+    long line = 0;
+    if (SUCCEEDED(error->get_line(&line))) {
+        failure.line = static_cast<int32_t>(line);
+    }
+    Bstr reason;
+    if (SUCCEEDED(error->get_reason(reason.put()))) {
+        std::u16string text = reason.text();
+        while (!text.empty() && (isXmlSpace(text.back()))) {
+            text.pop_back();
+        }
+        failure.message = platform::toUtf8(text);
+    }
+}
+
+}  // namespace
+
+OwnedDocument createDocument() {
+    CLSID classId{};
+    if (FAILED(CLSIDFromProgID(L"MSXML2.DOMDocument.3.0", &classId))) {
+        return nullptr;
+    }
+    ComPtr<IUnknown> object;
+    if (FAILED(CoCreateInstance(classId, nullptr, CLSCTX_ALL, kIidUnknown,
+                                reinterpret_cast<void**>(object.put()))) ||
+        !object) {
+        return nullptr;
+    }
+    if (FAILED(OleRun(object.get()))) {
+        return nullptr;
+    }
+    IXMLDOMDocument2* document = nullptr;
+    if (FAILED(object->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(&document)))) {
+        return nullptr;
+    }
+    return OwnedDocument(document);
+}
+
+bool hasDocumentTypeDeclaration(std::u16string_view text) {
+    std::size_t position = 0;
+    if (!text.empty() && text.front() == 0xFEFF) {
+        position = 1;  // byte order mark
+    }
+    while (position < text.size()) {
+        if (isXmlSpace(text[position])) {
+            ++position;
+        } else if (text.substr(position, 2) == u"<?") {
+            position = skipPast(text, position + 2, u"?>");
+        } else if (text.substr(position, 4) == u"<!--") {
+            position = skipPast(text, position + 4, u"-->");
+        } else {
+            // The first other construct: a declaration, or the root element (after which a
+            // declaration is no longer well formed and the DOM refuses it).
+            return text.substr(position, 9) == u"<!DOCTYPE";
+        }
+    }
+    return false;
+}
+
+void configureDocument(IXMLDOMDocument2* document) {
+    check(document->put_async(VARIANT_FALSE));
+    check(document->put_resolveExternals(VARIANT_FALSE));
+    check(document->put_validateOnParse(VARIANT_FALSE));
+    check(document->put_preserveWhiteSpace(VARIANT_TRUE));
+}
+
+bool loadDocument(IXMLDOMDocument2* document, std::u16string_view text) {
+    configureDocument(document);
+    if (hasDocumentTypeDeclaration(text)) {
+        failureSlot() = ParseFailure{1, "a document type declaration is not accepted"};
+        return false;
+    }
+    const Bstr xml(text);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    check(document->loadXML(xml.get(), &loaded));
+    if (loaded != VARIANT_TRUE) {
+        recordParseError(document);
+        return false;
+    }
+    failureSlot() = ParseFailure{};
+    return true;
+}
+
+const ParseFailure& lastParseFailure() {
+    return failureSlot();
+}
+
+}  // namespace qor::xml

@@ -1,0 +1,98 @@
+#include "support/test_platform.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace qor::test {
+
+bool isLibraryMapped(const std::string& path) {
+    // GetModuleHandleW takes no reference and loads nothing.
+    return GetModuleHandleW(std::filesystem::path(path).make_preferred().wstring().c_str()) !=
+           nullptr;
+}
+
+int currentProcessId() {
+    return static_cast<int>(GetCurrentProcessId());
+}
+
+void forgetDisplay() {}
+
+CommandRun runCommand(const std::string& program, const std::string& arguments,
+                      const std::string& streams, const std::string& directory) {
+    // cmd.exe reads a leading '/' as a switch: give it the program with backslashes. Its text
+    // output is normalised to line feeds, as on Linux.
+    std::string redirections = streams;
+    for (std::size_t at = redirections.find("/dev/null"); at != std::string::npos;
+         at = redirections.find("/dev/null", at)) {
+        redirections.replace(at, 9, "NUL");
+    }
+    const std::string command =
+        (directory.empty() ? ""
+                           : "cd /d \"" + std::filesystem::path(directory).make_preferred().string() +
+                                 "\" && ") +
+        "\"" + std::filesystem::path(program).make_preferred().string() + "\" " + arguments + " " +
+        redirections;
+    CommandRun run;
+    FILE* pipe = _popen(command.c_str(), "rt");
+    if (pipe == nullptr) {
+        return run;
+    }
+    run.output = readAll(pipe);
+    run.exitCode = _pclose(pipe);
+    return run;
+}
+
+// FormatMessageW's texts under Wine.
+const LoadFailureReasons& loadFailureReasons() {
+    static const LoadFailureReasons reasons{u"Module not found.", u"Bad EXE format",
+                                            u"Module not found.", u"Module not found.",
+                                            u"Bad EXE format"};
+    return reasons;
+}
+
+bool domSurvivesMalformedQueries() {
+    return false;
+}
+
+bool domTellsLines() {
+    return false;
+}
+
+void markForeignArchitecture(const std::string& path) {
+    // The PE header's Machine field, after "PE\0\0" where e_lfanew (offset 0x3C) points:
+    // 0xAA64 is ARM64.
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(0x3C);
+    uint32_t peHeader = 0;
+    file.read(reinterpret_cast<char*>(&peHeader), sizeof peHeader);
+    file.seekp(static_cast<std::streamoff>(peHeader) + 4);
+    const char machine[2] = {static_cast<char>(0x64), static_cast<char>(0xAA)};
+    file.write(machine, 2);
+}
+
+std::u16string domQuery(const std::u16string& xpath) {
+    std::u16string query;
+    for (std::size_t i = 0; i < xpath.size(); ++i) {
+        std::size_t end = i + 1;
+        while (end < xpath.size() && xpath[end] >= u'0' && xpath[end] <= u'9') {
+            ++end;
+        }
+        if (xpath[i] == u'[' && end > i + 1 && end < xpath.size() && xpath[end] == u']') {
+            const std::string digits(xpath.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                     xpath.begin() + static_cast<std::ptrdiff_t>(end));
+            const std::string index = std::to_string(std::stoi(digits) - 1);
+            query += u"[" + std::u16string(index.begin(), index.end()) + u"]";
+            i = end;
+        } else {
+            query.push_back(xpath[i]);
+        }
+    }
+    return query;
+}
+
+}  // namespace qor::test
