@@ -56,7 +56,7 @@ class VirtualDisplay {
             waitpid(pid_, nullptr, 0);
         }
     }
-    std::string name() const { return ":" + std::to_string(display_); }
+    std::string name() const { return std::string(":").append(std::to_string(display_)); }
     bool ready() const {
         return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0 &&
                std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display_));
