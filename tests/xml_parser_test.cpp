@@ -251,6 +251,30 @@ TEST_F(XmlParserTest, RelativeQueriesStartAtTheirContextNode) {
     EXPECT_THAT(logger.reports, IsEmpty());
 }
 
+// LoadBindings' section query from its bindings element, in terms both DOMs' languages share,
+// finds what "//bindings/<section>" finds in a document of that element alone.
+TEST_F(XmlParserTest, AUnionFromAContextSelectsInDocumentOrder) {
+    for (const std::u16string first : {u"inner", u"own"}) {
+        const std::u16string inner = u"<bindings><eventBindings id='inner'/></bindings>";
+        const std::u16string own = u"<eventBindings id='own'/>";
+        XMLParser parser = parserWith(u"<a><eventBindings id='before'/><bindings>" +
+                                      (first == u"inner" ? inner + own : own + inner) +
+                                      u"</bindings><eventBindings id='after'/></a>");
+        const XmlElement bindings = parser.getNodeForXQuery(u"/a/bindings");
+        std::u16string id;
+        EXPECT_TRUE(parser.getAttributeOfNode(
+            parser.getNodeForXQuery(u"eventBindings | .//bindings/eventBindings", bindings), u"id",
+            id));
+        EXPECT_EQ(id, first);
+        XMLParser copy(&logger);
+        ASSERT_TRUE(copy.initWithNode(bindings));
+        EXPECT_TRUE(
+            copy.getAttributeOfNode(copy.getNodeForXQuery(u"//bindings/eventBindings"), u"id", id));
+        EXPECT_EQ(id, first);
+    }
+    EXPECT_THAT(logger.reports, IsEmpty());
+}
+
 TEST_F(XmlParserTest, TextWrittenElementsAreWhatTheWrapperBuilds) {
     const std::vector<std::u16string> texts = {
         u"plain",
