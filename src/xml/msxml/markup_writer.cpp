@@ -133,6 +133,22 @@ class MarkupWriter {
         return {};
     }
 
+    // Declares a prefix (or the default namespace) where the markup written so far binds it to
+    // something else. A prefix is never declared empty ("xmlns:p=\"\"" is no declaration); names
+    // with an unbound prefix are refused before they reach the DOM.
+    void declareIfNeeded(std::u16string_view prefix, const std::u16string& uri,
+                         std::size_t elementScope) {
+        if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri) {
+            return;
+        }
+        for (std::size_t i = elementScope; i < scope_.size(); ++i) {
+            if (scope_[i].first == prefix) {
+                return;  // declared on this element already, to another name
+            }
+        }
+        declare(prefix, uri);
+    }
+
     void declare(std::u16string_view prefix, const std::u16string& uri) {
         out_ += prefix.empty() ? std::u16string(u" xmlns=\"")
                                : u" xmlns:" + std::u16string(prefix) + u"=\"";
@@ -159,28 +175,15 @@ class MarkupWriter {
                 attributes.push_back(std::move(attribute));
             }
         }
-        const auto declaredHere = [&](std::u16string_view prefix) {
-            for (std::size_t i = outerScope; i < scope_.size(); ++i) {
-                if (scope_[i].first == prefix) {
-                    return true;
-                }
-            }
-            return false;
-        };
         const std::u16string_view elementPrefix = prefixOf(name);
-        const std::u16string elementNamespace = namespaceFor(element, element, elementPrefix);
-        if (boundInOutput(elementPrefix) != elementNamespace && !declaredHere(elementPrefix)) {
-            declare(elementPrefix, elementNamespace);
-        }
+        declareIfNeeded(elementPrefix, namespaceFor(element, element, elementPrefix), outerScope);
         for (const AttributeEntry& attribute : attributes) {
             const std::u16string_view prefix = prefixOf(attribute.name);
             if (prefix.empty() || prefix == u"xml") {
                 continue;
             }
-            const std::u16string uri = namespaceFor(attribute.node.get(), element, prefix);
-            if (boundInOutput(prefix) != uri && !declaredHere(prefix)) {
-                declare(prefix, uri);
-            }
+            declareIfNeeded(prefix, namespaceFor(attribute.node.get(), element, prefix),
+                            outerScope);
         }
         for (const AttributeEntry& attribute : attributes) {
             out_ += u" " + attribute.name + u"=\"";
