@@ -237,6 +237,10 @@ TEST_F(Bindings, ListenPropertyChangeTellsTheAppletInItsOwnTerms) {
 
 // Every text QOR hands on parses again, namespace-aware, with the meaning it had.
 TEST_F(Bindings, NamespacesSurviveEveryCopy) {
+    if (!test::domHasXPathFunctions()) {
+        GTEST_SKIP() << "the namespaces are checked by local-name() and namespace-uri(), which "
+                        "the DOM's XSL Patterns lack";
+    }
     ASSERT_EQ(loadApplet(u"calc", u"2", u"w1", QOR_FIXTURE_APPLET).text, u"true");
     // The binding's data uses a prefix declared on an ancestor, and brings a default namespace.
     const std::u16string bindings =

@@ -18,7 +18,12 @@
 namespace qor::xml {
 namespace {
 
+using test::domHasXPathFunctions;
+using test::domKeepsCarriageReturnsInText;
+using test::domListsDefaultNamespaceDeclarations;
 using test::domSurvivesMalformedQueries;
+using test::domTellsLines;
+using test::domTellsUnboundAttributePrefixes;
 using test::StartsWith16;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -214,6 +219,9 @@ TEST_F(XmlParserTest, OneAttributeReadsAsTheMapWouldGiveIt) {
     parser.getRootNode(root);
     const AttributeMap attributes = parser.getAttrsMapOfNode(root);
     for (const std::u16string name : {u"z", u"p:q", u"b", u"xmlns", u"xmlns:p"}) {
+        if (name == u"xmlns" && !domListsDefaultNamespaceDeclarations()) {
+            continue;
+        }
         std::u16string value = u"untouched";
         EXPECT_TRUE(parser.getAttributeOfNode(root, name, value));
         EXPECT_EQ(value, attributes.at(name));
@@ -243,9 +251,38 @@ TEST_F(XmlParserTest, RelativeQueriesStartAtTheirContextNode) {
     EXPECT_THAT(logger.reports, IsEmpty());
 }
 
+// LoadBindings' section query from its bindings element, in terms both DOMs' languages share,
+// finds what "//bindings/<section>" finds in a document of that element alone.
+TEST_F(XmlParserTest, AUnionFromAContextSelectsInDocumentOrder) {
+    for (const std::u16string first : {u"inner", u"own"}) {
+        const std::u16string inner = u"<bindings><eventBindings id='inner'/></bindings>";
+        const std::u16string own = u"<eventBindings id='own'/>";
+        XMLParser parser = parserWith(u"<a><eventBindings id='before'/><bindings>" +
+                                      (first == u"inner" ? inner + own : own + inner) +
+                                      u"</bindings><eventBindings id='after'/></a>");
+        const XmlElement bindings = parser.getNodeForXQuery(u"/a/bindings");
+        std::u16string id;
+        EXPECT_TRUE(parser.getAttributeOfNode(
+            parser.getNodeForXQuery(u"eventBindings | .//bindings/eventBindings", bindings), u"id",
+            id));
+        EXPECT_EQ(id, first);
+        XMLParser copy(&logger);
+        ASSERT_TRUE(copy.initWithNode(bindings));
+        EXPECT_TRUE(
+            copy.getAttributeOfNode(copy.getNodeForXQuery(u"//bindings/eventBindings"), u"id", id));
+        EXPECT_EQ(id, first);
+    }
+    EXPECT_THAT(logger.reports, IsEmpty());
+}
+
 TEST_F(XmlParserTest, TextWrittenElementsAreWhatTheWrapperBuilds) {
     const std::vector<std::u16string> texts = {
-        u"plain", u"", u"a&b<c>d\"e'f\r\ng\th", u"\u00e9\U0001F600", u"]]>", u"&amp;"};
+        u"plain",
+        u"",
+        domKeepsCarriageReturnsInText() ? u"a&b<c>d\"e'f\r\ng\th" : u"a&b<c>d\"e'f\ng\th",
+        u"\u00e9\U0001F600",
+        u"]]>",
+        u"&amp;"};
     XMLParser built = parserWith(u"<Root/>");
     XmlElement root;
     built.getRootNode(root);
@@ -553,8 +590,11 @@ TEST(ParseLimits, CountWhatAParserWouldCountInUtf8AndUtf16Alike) {
 
 TEST_F(XmlParserTest, UndeclaredPrefixesAreRefusedWithTheErrorThatRefusedThem) {
     XMLParser parser(&logger);
-    for (const char16_t* text : {u"<p:r/>", u"<r p:a='1'/>", u"<r><p:a/></r>",
-                                 u"<r xmlns:p='urn:p'/><p:a/>", u"<r xmlns:p=''/>"}) {
+    for (const std::u16string text : {u"<p:r/>", u"<r p:a='1'/>", u"<r><p:a/></r>",
+                                      u"<r xmlns:p='urn:p'/><p:a/>", u"<r xmlns:p=''/>"}) {
+        if (text == u"<r p:a='1'/>" && !domTellsUnboundAttributePrefixes()) {
+            continue;
+        }
         EXPECT_FALSE(parser.initWithXMLString(text));
         EXPECT_FALSE(XMLParser::lastParseFailure().message.empty());
     }
@@ -565,10 +605,13 @@ TEST_F(XmlParserTest, UndeclaredPrefixesAreRefusedWithTheErrorThatRefusedThem) {
     EXPECT_TRUE(XMLParser::lastParseFailure().empty());
     // The error that refused the text, not the warning before it.
     EXPECT_FALSE(parser.initWithXMLString(u"<r xmlns:p='relative'>\n<a></r>"));
-    EXPECT_EQ(XMLParser::lastParseFailure().line, 2);
-    EXPECT_THAT(XMLParser::lastParseFailure().message, ::testing::HasSubstr("mismatch"));
+    EXPECT_FALSE(XMLParser::lastParseFailure().message.empty());
+    if (domTellsLines()) {  // and the DOM's own words for it
+        EXPECT_EQ(XMLParser::lastParseFailure().line, 2);
+        EXPECT_THAT(XMLParser::lastParseFailure().message, ::testing::HasSubstr("mismatch"));
+    }
     EXPECT_FALSE(parser.initWithXMLString(u"<r>\n<p:a/></r>"));
-    EXPECT_EQ(XMLParser::lastParseFailure().line, 2);
+    EXPECT_EQ(XMLParser::lastParseFailure().line, domTellsLines() ? 2 : 0);
     EXPECT_THAT(XMLParser::lastParseFailure().message, ::testing::HasSubstr("p"));
 }
 
@@ -585,7 +628,9 @@ TEST_F(XmlParserTest, DollarSignsInsideLiteralsAreText) {
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//a[@b='x'][$v]"));
     EXPECT_FALSE(parser.nodeExistsXQuery(u"//a[@b=\"'\"][$v]"));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(logger.reports.size(), 2u);
+    // XPath has no variables here: refused and reported. In XSL Patterns '$' marks operators
+    // ($and$); such a query selects nothing and is no failure.
+    EXPECT_EQ(logger.reports.size(), domHasXPathFunctions() ? 2u : 0u);
 }
 
 TEST_F(XmlParserTest, TextsAndNamesThatWouldNotParseAgainAreRefused) {
@@ -625,12 +670,19 @@ TEST_F(XmlParserTest, TextsAndNamesThatWouldNotParseAgainAreRefused) {
     XMLParser reread = parserWith(serialised(parser));
     std::u16string value;
     EXPECT_TRUE(reread.stringValueForXQuery(u"/r/t", value));
-    EXPECT_EQ(value, u"a\tb\nc\rd");
+    EXPECT_EQ(value, domKeepsCarriageReturnsInText() ? u"a\tb\nc\rd" : u"a\tb\nc\nd");
     EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@v", value));
     EXPECT_EQ(value, u"a\tb\nc\rd");
-    EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@*[namespace-uri()='urn:p']", value));
-    EXPECT_EQ(value, u"2");
-    EXPECT_TRUE(reread.nodeExistsXQuery(u"/r/e/*[local-name()='c' and namespace-uri()='urn:p']"));
+    if (domHasXPathFunctions()) {
+        EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@*[namespace-uri()='urn:p']", value));
+        EXPECT_EQ(value, u"2");
+        EXPECT_TRUE(
+            reread.nodeExistsXQuery(u"/r/e/*[local-name()='c' and namespace-uri()='urn:p']"));
+    } else {
+        EXPECT_TRUE(reread.getAttributeOfNode(reread.getNodeForXQuery(u"/r/e"), u"p:a", value));
+        EXPECT_EQ(value, u"2");
+        EXPECT_TRUE(reread.nodeExistsXQuery(u"/r/e/p:c"));
+    }
     EXPECT_TRUE(reread.stringValueForXQuery(u"/r/e/@xml:lang", value));
     EXPECT_EQ(value, u"en");
     EXPECT_THAT(reread.getAttrsMapOfNode(reread.getNodeForXQuery(u"/r/e")),
@@ -644,6 +696,10 @@ bool selectsInReparsed(const std::u16string& text, const std::u16string& query) 
 }
 
 TEST_F(XmlParserTest, SubtreesKeepTheirNamespacesWhenCopiedOrWrittenOnTheirOwn) {
+    if (!domHasXPathFunctions()) {
+        GTEST_SKIP() << "the namespaces are checked by local-name() and namespace-uri(), which "
+                        "the DOM's XSL Patterns lack";
+    }
     XMLParser bindings = parserWith(
         u"<bindings xmlns:u='urn:u' xmlns='urn:d'><b><data><u:unit u:k='1'>x</u:unit><plain/>"
         u"</data></b></bindings>");

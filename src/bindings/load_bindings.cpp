@@ -26,13 +26,21 @@ std::u16string attribute(xml::XMLParser& document, const xml::XmlElement& elemen
     return value;
 }
 
+// The query, relative to the bindings element, for the first section of a name: the element's
+// own sections and those of bindings elements inside it, in document order, as
+// "//bindings/<section>" selects them in a document of the bindings element alone. Written in
+// the terms XPath and XSL Patterns (the Windows DOM's language, which has no axes) share.
+std::u16string sectionQuery(const std::u16string& section) {
+    return section + u" | .//bindings/" + section;
+}
+
 bool storeEventBindings(BindingsDocument& bindings, const std::u16string& key) {
     if (!bindings.readable) {
         return false;
     }
     xml::XMLParser& document = bindings.document;
     const xml::XmlElement section =
-        document.getNodeForXQuery(u"descendant-or-self::bindings/eventBindings", bindings.root);
+        document.getNodeForXQuery(sectionQuery(u"eventBindings"), bindings.root);
     if (!section) {
         logBindings(u"eventBindings Node not present in XML");
         return false;
@@ -69,7 +77,7 @@ bool storePropertyBindings(BindingsDocument& bindings, const std::u16string& key
     }
     xml::XMLParser& document = bindings.document;
     const xml::XmlElement section =
-        document.getNodeForXQuery(u"descendant-or-self::bindings/propertyBindings", bindings.root);
+        document.getNodeForXQuery(sectionQuery(u"propertyBindings"), bindings.root);
     if (!section) {
         logBindings(u"propertyBindings Node not present in XML");
         return false;

@@ -29,8 +29,8 @@ void forgetDisplay() {
 
 CommandRun runCommand(const std::string& program, const std::string& arguments,
                       const std::string& streams, const std::string& directory) {
-    const std::string command = (directory.empty() ? "" : "cd '" + directory + "' && ") +
-                                program + " " + arguments + " " + streams;
+    const std::string command = (directory.empty() ? "" : "cd '" + directory + "' && ") + program +
+                                " " + arguments + " " + streams;
     CommandRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -47,6 +47,22 @@ const LoadFailureReasons& loadFailureReasons() {
                                             u"invalid ELF header", u"cannot read file data",
                                             u"File name too long", u"foreign.so"};
     return reasons;
+}
+
+bool domHasXPathFunctions() {
+    return true;
+}
+
+bool domKeepsCarriageReturnsInText() {
+    return true;
+}
+
+bool domListsDefaultNamespaceDeclarations() {
+    return true;
+}
+
+bool domTellsUnboundAttributePrefixes() {
+    return true;
 }
 
 bool domSurvivesMalformedQueries() {

@@ -32,9 +32,9 @@ CommandRun runCommand(const std::string& program, const std::string& arguments,
         redirections.replace(at, 9, "NUL");
     }
     const std::string command =
-        (directory.empty() ? ""
-                           : "cd /d \"" + std::filesystem::path(directory).make_preferred().string() +
-                                 "\" && ") +
+        (directory.empty()
+             ? ""
+             : "cd /d \"" + std::filesystem::path(directory).make_preferred().string() + "\" && ") +
         "\"" + std::filesystem::path(program).make_preferred().string() + "\" " + arguments + " " +
         redirections;
     CommandRun run;
@@ -53,6 +53,22 @@ const LoadFailureReasons& loadFailureReasons() {
                                             u"Module not found.", u"Module not found.",
                                             u"Bad EXE format"};
     return reasons;
+}
+
+bool domHasXPathFunctions() {
+    return false;
+}
+
+bool domKeepsCarriageReturnsInText() {
+    return false;
+}
+
+bool domListsDefaultNamespaceDeclarations() {
+    return false;
+}
+
+bool domTellsUnboundAttributePrefixes() {
+    return false;
 }
 
 bool domSurvivesMalformedQueries() {

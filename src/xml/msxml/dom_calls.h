@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "com_ptr.h"
 #include "xml/dom_error.h"
 
 struct IXMLDOMNode;
+struct IXMLDOMNamedNodeMap;
 
 namespace qor::xml {
 
@@ -34,5 +38,21 @@ std::u16string nameOf(IXMLDOMNode* node);
 std::u16string valueOf(IXMLDOMNode* node);
 // The node's text content (text): for an element the text of its whole subtree.
 std::u16string textOf(IXMLDOMNode* node);
+// One attribute of an element: its qualified name, its value and its node (null for a default
+// namespace declaration read by name, see attributesOf).
+struct AttributeEntry {
+    std::u16string name;
+    std::u16string value;
+    ComPtr<IXMLDOMNode> node;
+};
+// The attributes of an element's attribute map, namespace declarations included, in the map's
+// order. Wine's DOM fails to hand out a default namespace declaration ("xmlns") by position; that
+// one is then read by name and comes last. Empty for a node without an attribute map.
+std::vector<AttributeEntry> attributesOf(IXMLDOMNode* element);
+// The namespace name of an element or attribute (namespaceURI); empty for none.
+std::u16string namespaceOf(IXMLDOMNode* node);
+// The namespace name a prefix ("" for the default namespace) is bound to at an element: by its
+// own declarations or its ancestors'. "xml" is always bound; nullopt when the prefix is not.
+std::optional<std::u16string> namespaceBoundAt(IXMLDOMNode* element, std::u16string_view prefix);
 
 }  // namespace qor::xml

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "xml/parse_failure.h"
 #include "xml_backend.h"
 
 namespace qor::xml {

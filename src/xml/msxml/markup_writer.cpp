@@ -2,10 +2,15 @@
 
 #include <msxml2.h>
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "bstr.h"
 #include "com_ptr.h"
 #include "dom_calls.h"
 #include "xml/dom_error.h"
+#include "xml/xml_name.h"
 
 namespace qor::xml {
 namespace {
@@ -103,34 +108,101 @@ class MarkupWriter {
         out_ += u"\"";
     }
 
+    // The namespace a prefixed or unprefixed name of `element` (or of one of its attributes)
+    // stands for: the DOM's own, or for a name the DOM left without one, what the prefix is
+    // bound to where the element stands.
+    static std::u16string namespaceFor(IXMLDOMNode* node, IXMLDOMNode* element,
+                                       std::u16string_view prefix) {
+        std::u16string uri = namespaceOf(node);
+        if (uri.empty() && !prefix.empty()) {
+            uri = namespaceBoundAt(element, prefix).value_or(std::u16string());
+        }
+        return uri;
+    }
+
+    // What a prefix is bound to in the markup written so far.
+    std::u16string boundInOutput(std::u16string_view prefix) const {
+        if (prefix == u"xml") {
+            return u"http://www.w3.org/XML/1998/namespace";
+        }
+        for (auto binding = scope_.rbegin(); binding != scope_.rend(); ++binding) {
+            if (binding->first == prefix) {
+                return binding->second;
+            }
+        }
+        return {};
+    }
+
+    // Declares a prefix (or the default namespace) where the markup written so far binds it to
+    // something else. A prefix is never declared empty ("xmlns:p=\"\"" is no declaration); names
+    // with an unbound prefix are refused before they reach the DOM.
+    void declareIfNeeded(std::u16string_view prefix, const std::u16string& uri,
+                         std::size_t elementScope) {
+        if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri) {
+            return;
+        }
+        for (std::size_t i = elementScope; i < scope_.size(); ++i) {
+            if (scope_[i].first == prefix) {
+                return;  // declared on this element already, to another name
+            }
+        }
+        declare(prefix, uri);
+    }
+
+    void declare(std::u16string_view prefix, const std::u16string& uri) {
+        out_ += prefix.empty() ? std::u16string(u" xmlns=\"")
+                               : u" xmlns:" + std::u16string(prefix) + u"=\"";
+        appendEscaped(out_, uri, true);
+        out_ += u"\"";
+        scope_.emplace_back(prefix, uri);
+    }
+
+    // An element with its namespace declarations first (its own, then those its names need that
+    // the markup written so far lacks: a subtree written on its own or copied keeps its meaning),
+    // then its other attributes.
     void writeElement(IXMLDOMNode* element) {
         const std::u16string name = nameOf(element);
         out_ += u"<" + name;
-        ComPtr<IXMLDOMNamedNodeMap> attributes;
-        check(element->get_attributes(attributes.put()));
-        long count = 0;
-        if (attributes) {
-            check(attributes->get_length(&count));
-        }
-        for (long index = 0; index < count; ++index) {
-            ComPtr<IXMLDOMNode> attribute;
-            check(attributes->get_item(index, attribute.put()));
-            if (attribute) {
-                out_ += u" ";
-                writeAttribute(attribute.get());
+        const std::size_t outerScope = scope_.size();
+        std::vector<AttributeEntry> attributes;
+        for (AttributeEntry& attribute : attributesOf(element)) {
+            if (isNamespaceDeclaration(attribute.name)) {
+                const std::u16string_view prefix =
+                    attribute.name == u"xmlns" ? std::u16string_view()
+                                               : std::u16string_view(attribute.name).substr(6);
+                declare(prefix, attribute.value);
+            } else {
+                attributes.push_back(std::move(attribute));
             }
+        }
+        const std::u16string_view elementPrefix = prefixOf(name);
+        declareIfNeeded(elementPrefix, namespaceFor(element, element, elementPrefix), outerScope);
+        for (const AttributeEntry& attribute : attributes) {
+            const std::u16string_view prefix = prefixOf(attribute.name);
+            if (prefix.empty() || prefix == u"xml") {
+                continue;
+            }
+            declareIfNeeded(prefix, namespaceFor(attribute.node.get(), element, prefix),
+                            outerScope);
+        }
+        for (const AttributeEntry& attribute : attributes) {
+            out_ += u" " + attribute.name + u"=\"";
+            appendEscaped(out_, attribute.value, true);
+            out_ += u"\"";
         }
         VARIANT_BOOL hasChildren = VARIANT_FALSE;
         check(element->hasChildNodes(&hasChildren));
         if (hasChildren != VARIANT_TRUE) {
             out_ += u"/>";
-            return;
+        } else {
+            out_ += u">";
+            writeChildren(element, u"");
+            out_ += u"</" + name + u">";
         }
-        out_ += u">";
-        writeChildren(element, u"");
-        out_ += u"</" + name + u">";
+        scope_.resize(outerScope);
     }
 
+    std::vector<std::pair<std::u16string, std::u16string>> scope_;  // prefix, namespace name
     std::u16string out_;
 };
 

@@ -101,6 +101,34 @@ void appendChild(IXMLDOMNode* child, const Document* childDocument, IXMLDOMNode*
     check(parent->appendChild(appended.get(), result.put()));
 }
 
+// The namespace a name given for an element or attribute at `element` puts it in; empty for a
+// name without a prefix. A name that is not a qualified name, the prefix "xmlns" or a prefix not
+// bound there is refused: the markup would not parse again, or would mean something else.
+std::u16string namespaceOfName(std::u16string_view name, IXMLDOMNode* element) {
+    if (!isQualifiedName(name)) {
+        throw DomError(DomError::kInvalidArgument);
+    }
+    const std::u16string_view prefix = prefixOf(name);
+    if (prefix.empty()) {
+        return {};
+    }
+    std::optional<std::u16string> uri;
+    if (prefix != u"xmlns") {
+        uri = namespaceBoundAt(element, prefix);
+    }
+    if (!uri || uri->empty()) {
+        throw DomError(DomError::kInvalidArgument);
+    }
+    return std::move(*uri);
+}
+
+// Text that an XML 1.0 document can hold; anything else would make the markup unreadable.
+void checkText(std::u16string_view text) {
+    if (!hasOnlyXmlCharacters(text)) {
+        throw DomError(DomError::kInvalidArgument);
+    }
+}
+
 }  // namespace
 
 template <typename... Values>
@@ -125,6 +153,14 @@ void XMLParser::reportNotInitialized(int32_t level, const char16_t* operation) c
     report(level, text.c_str());
 }
 
+void XMLParser::reportCreationFailure() const {
+    report(40, u"Failed in MSXML create instance error:%d", platform::lastSystemError());
+}
+
+void XMLParser::reportAttributeError(uint32_t code) const {
+    report(50, u"Error Occured. com error:%x system error:%d\n", code, platform::lastSystemError());
+}
+
 void XMLParser::adopt(OwnedDocument doc) {
     xmlDoc_ = std::make_shared<Document>(std::move(doc));
 }
@@ -132,7 +168,7 @@ void XMLParser::adopt(OwnedDocument doc) {
 bool XMLParser::initWithXMLString(const std::u16string& xml) {
     OwnedDocument doc = createDocument();
     if (!doc) {
-        report(40, u"Failed in MSXML create instance error:%d", platform::lastSystemError());
+        reportCreationFailure();
         return false;
     }
     try {
@@ -155,7 +191,7 @@ bool XMLParser::initWithNode(const XmlNode& node) {
     }
     OwnedDocument doc = createDocument();
     if (!doc) {
-        report(40, u"Failed in MSXML create instance error:%d", platform::lastSystemError());
+        reportCreationFailure();
         return false;
     }
     try {
@@ -178,14 +214,15 @@ const ParseFailure& XMLParser::lastParseFailure() {
     return xml::lastParseFailure();
 }
 
-std::optional<Selection> XMLParser::select(const std::u16string& query) {
+std::optional<Selection> XMLParser::select(const std::u16string& query, const XmlNode* context) {
     try {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
         }
         const Bstr text(untilZero(query));
         ComPtr<IXMLDOMNodeList> nodes;
-        checkMade(xmlDoc_->get()->selectNodes(text.get(), nodes.put()), nodes);
+        IXMLDOMNode* from = context != nullptr ? context->get() : xmlDoc_->get();
+        checkMade(from->selectNodes(text.get(), nodes.put()), nodes);
         return Selection(xmlDoc_, nodes.release());
     } catch (const DomError& error) {
         reportDomError(40, u"nodeExistsXQuery", error.code());
@@ -230,6 +267,21 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query) {
         return {};
     }
     const std::optional<Selection> selection = select(query);
+    if (!selection || selection->size() == 0) {
+        return {};
+    }
+    return XmlElement::from(selection->node(0));
+}
+
+XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNode& context) {
+    if (!xmlDoc_) {
+        reportNotInitialized(20, u"getNodeForXQuery");
+        return {};
+    }
+    if (!context || context.document() != xmlDoc_) {
+        return {};
+    }
+    const std::optional<Selection> selection = select(query, &context);
     if (!selection || selection->size() == 0) {
         return {};
     }
@@ -294,25 +346,11 @@ AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
         return attributes;
     }
     try {
-        ComPtr<IXMLDOMNamedNodeMap> map;
-        if (FAILED(node.get()->get_attributes(map.put()))) {
-            report(20, u"Failed to get Attributes from the Node :%d", platform::lastSystemError());
-            return attributes;
-        }
-        if (!map) {
+        if (typeOf(node.get()) != NODE_ELEMENT) {
             throw DomError(DomError::kPointer);  // no attribute map: not an element
         }
-        long count = 0;
-        if (FAILED(map->get_length(&count))) {
-            report(20, u"Failed to number of Attributes for the Node :%d",
-                   platform::lastSystemError());
-            return attributes;
-        }
-        for (long index = 0; index < count; ++index) {
-            ComPtr<IXMLDOMNode> attribute;
-            checkMade(map->get_item(index, attribute.put()), attribute);
-            std::u16string name = nameOf(attribute.get());
-            attributes.emplace(std::move(name), valueOf(attribute.get()));
+        for (AttributeEntry& attribute : attributesOf(node.get())) {
+            attributes.emplace(std::move(attribute.name), std::move(attribute.value));
         }
     } catch (const DomError& error) {
         reportDomError(40, u"getAttrsMapOfNode", error.code());
@@ -320,6 +358,35 @@ AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
         reportException(40, u"getAttrsMapOfNode");
     }
     return attributes;
+}
+
+bool XMLParser::getAttributeOfNode(const XmlNode& node, const std::u16string& name,
+                                   std::u16string& value) {
+    if (!node) {
+        report(20, u"getMapFromNode ... Node is null.");
+        return false;
+    }
+    if (!xmlDoc_) {
+        reportNotInitialized(20, u"getAttributeOfNode");
+        return false;
+    }
+    try {
+        if (typeOf(node.get()) != NODE_ELEMENT) {
+            throw DomError(DomError::kPointer);  // no attribute map: not an element
+        }
+        // Looked up by qualified name, as the map's keys are; namespace declarations included.
+        for (AttributeEntry& attribute : attributesOf(node.get())) {
+            if (attribute.name == untilZero(name)) {
+                value = std::move(attribute.value);
+                return true;
+            }
+        }
+    } catch (const DomError& error) {
+        reportDomError(40, u"getAttributeOfNode", error.code());
+    } catch (const std::exception&) {
+        reportException(40, u"getAttributeOfNode");
+    }
+    return false;
 }
 
 bool XMLParser::getMapOfNode(const XmlNode& node, std::u16string& name) {
@@ -379,17 +446,20 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
         return false;
     }
     try {
-        if (!isXmlName(untilZero(name))) {
-            throw DomError(DomError::kInvalidArgument);
+        // Made in the parent's document, where a prefix of the name must be bound.
+        if (typeOf(node.get()) != NODE_ELEMENT) {
+            throw DomError(DomError::kFail);
         }
+        const std::u16string uri = namespaceOfName(untilZero(name), node.get());
+        checkText(untilZero(text));
         Variant type;
         type.get()->vt = VT_I4;
         type.get()->lVal = kElementNode;
         const Bstr elementName(untilZero(name));
-        const Bstr noNamespace(u"");
+        const Bstr elementNamespace(uri);
         ComPtr<IXMLDOMNode> element;
-        checkMade(xmlDoc_->get()->createNode(type.value(), elementName.get(), noNamespace.get(),
-                                             element.put()),
+        checkMade(xmlDoc_->get()->createNode(type.value(), elementName.get(),
+                                             elementNamespace.get(), element.put()),
                   element);
         // The text goes in as a text node of its own: taken as it is, never parsed.
         if (!untilZero(text).empty()) {
@@ -419,9 +489,13 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         if (!element) {
             throw DomError(DomError::kPointer);
         }
-        if (!isXmlName(untilZero(name))) {
+        // Namespace declarations are no attributes: setting one would move the element, or its
+        // descendants, into another namespace.
+        if (isNamespaceDeclaration(untilZero(name))) {
             throw DomError(DomError::kInvalidArgument);
         }
+        namespaceOfName(untilZero(name), element.get());  // refuses an unbound prefix
+        checkText(untilZero(value));
         ComPtr<IXMLDOMElement> target;
         check(element.get()->QueryInterface(IID_IXMLDOMElement,
                                             reinterpret_cast<void**>(target.put())));
@@ -432,8 +506,10 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         check(target->setAttribute(attributeName.get(), attributeValue.value()));
         return true;
     } catch (const DomError& error) {
-        report(50, u"Error Occured. com error:%x system error:%d\n", error.code(),
-               platform::lastSystemError());
+        reportAttributeError(error.code());
+    } catch (const std::bad_alloc&) {
+        // Copying the name or value for the DOM ran out of memory.
+        reportAttributeError(DomError::kOutOfMemory);
     }
     return false;
 }
