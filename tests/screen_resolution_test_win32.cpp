@@ -10,10 +10,15 @@
 
 namespace {
 
-// Sets Wine's DPI for the processes started while it lives; puts the earlier setting back.
+// Sets Wine's DPI for the processes started while it lives; puts the earlier setting back. The
+// setting is one for the whole Wine prefix, and ctest runs tests in processes side by side: a
+// named mutex lets one test at a time hold it.
 class DpiSetting {
   public:
-    explicit DpiSetting(DWORD dpi) {
+    explicit DpiSetting(DWORD dpi) : lock_(CreateMutexW(nullptr, FALSE, L"qor-tests-wine-dpi")) {
+        if (lock_ != nullptr) {
+            WaitForSingleObject(lock_, INFINITE);
+        }
         RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
         DWORD value = 0;
@@ -33,6 +38,10 @@ class DpiSetting {
             RegDeleteValueW(key_, L"LogPixels");
         }
         RegCloseKey(key_);
+        if (lock_ != nullptr) {
+            ReleaseMutex(lock_);
+            CloseHandle(lock_);
+        }
     }
 
   private:
@@ -41,6 +50,7 @@ class DpiSetting {
                        sizeof dpi);
     }
 
+    HANDLE lock_;
     HKEY key_ = nullptr;
     std::optional<DWORD> previous_;
 };

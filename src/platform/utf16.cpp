@@ -1,18 +1,6 @@
 #include "platform/utf16.h"
 
 namespace qor::platform {
-namespace {
-
-bool isHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool isLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-}  // namespace
-
 void replaceUnpairedSurrogates(char16_t* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         if (isHighSurrogate(text[i]) && i + 1 < length && isLowSurrogate(text[i + 1])) {

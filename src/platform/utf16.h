@@ -4,6 +4,14 @@
 
 namespace qor::platform {
 
+inline bool isHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+inline bool isLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
 // Replaces every unpaired surrogate in a UTF-16 text by U+FFFD, in place, so that the text is
 // valid UTF-16 whatever it held (the conversions to UTF-8 do the same).
 void replaceUnpairedSurrogates(char16_t* text, std::size_t length);

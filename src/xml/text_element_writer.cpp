@@ -1,49 +1,9 @@
 #include "xml/text_element_writer.h"
 
+#include "xml/markup_escape.h"
 #include "xml/xml_name.h"
 
 namespace qor::xml {
-
-namespace {
-
-bool isHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool isLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-void appendEscaped(std::u16string& out, std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        switch (unit) {
-            case u'&':
-                out += u"&amp;";
-                break;
-            case u'<':
-                out += u"&lt;";
-                break;
-            case u'>':
-                out += u"&gt;";
-                break;
-            case u'\r':
-                out += u"&#13;";
-                break;
-            default:
-                if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-                    out += unit;
-                    out += text[++i];
-                } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
-                    out += u'\uFFFD';
-                } else {
-                    out += unit;
-                }
-        }
-    }
-}
-
-}  // namespace
 
 TextElementWriter::TextElementWriter(std::u16string_view name) : name_(name) {
     markup_.reserve(256);
@@ -61,7 +21,7 @@ bool TextElementWriter::addTextChild(std::u16string_view name, std::u16string_vi
         return true;
     }
     markup_.append(u">");
-    appendEscaped(markup_, text);
+    appendEscaped(markup_, text, false);
     markup_.append(u"</").append(name).append(u">");
     return true;
 }

@@ -10,40 +10,11 @@
 #include "com_ptr.h"
 #include "dom_calls.h"
 #include "xml/dom_error.h"
+#include "xml/markup_escape.h"
 #include "xml/xml_name.h"
 
 namespace qor::xml {
 namespace {
-
-void appendEscaped(std::u16string& out, const std::u16string& text, bool attribute) {
-    for (const char16_t unit : text) {
-        switch (unit) {
-            case u'<':
-                out += u"&lt;";
-                break;
-            case u'>':
-                out += u"&gt;";
-                break;
-            case u'&':
-                out += u"&amp;";
-                break;
-            case u'\r':
-                out += u"&#13;";
-                break;
-            case u'"':
-                out += attribute ? u"&quot;" : u"\"";
-                break;
-            case u'\n':
-                out += attribute ? u"&#10;" : u"\n";
-                break;
-            case u'\t':
-                out += attribute ? u"&#9;" : u"\t";
-                break;
-            default:
-                out.push_back(unit);
-        }
-    }
-}
 
 class MarkupWriter {
   public:
