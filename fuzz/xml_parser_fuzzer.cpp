@@ -7,6 +7,7 @@
 
 #include "fuzz_text.h"
 #include "xml/dom_error.h"
+#include "xml/simple_path.h"
 #include "xml/xml_parser.h"
 
 using qor::fuzz::consumeMarkup;
@@ -27,6 +28,22 @@ void checkParsesAgain(const std::u16string& markup) {
     const std::string& why = XMLParser::lastParseFailure().message;
     if (why.find("more than") == std::string::npos && why.find("depth") == std::string::npos) {
         std::fprintf(stderr, "written markup does not parse again: %s\n", why.c_str());
+        std::abort();
+    }
+}
+
+// A path query walked through the tree answers as the full query language does, which the same
+// query joined with one that selects nothing goes through.
+void checkPathQuery(XMLParser& document, const std::u16string& query) {
+    if (!qor::xml::SimplePath::parse(query)) {
+        return;
+    }
+    std::u16string walked = u"(none)";
+    std::u16string evaluated = u"(none)";
+    document.stringValueForXQuery(query, walked);
+    document.stringValueForXQuery(query + u" | /qor-nothing", evaluated);
+    if (walked != evaluated) {
+        std::fprintf(stderr, "a path query walked and evaluated differs\n");
         std::abort();
     }
 }
@@ -53,9 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
     try {
         for (int operation = 0; operation < 256 && data.remaining_bytes() > 0; ++operation) {
             switch (data.ConsumeIntegralInRange<int>(0, 11)) {
-                case 0:
-                    document.stringValueForXQuery(consumeMarkup(data, 64), out);
+                case 0: {
+                    const std::u16string query = consumeMarkup(data, 64);
+                    document.stringValueForXQuery(query, out);
+                    checkPathQuery(document, query);
                     break;
+                }
                 case 1:
                     if (XmlElement found = document.getNodeForXQuery(consumeMarkup(data, 64)))
                         node = found;

@@ -139,6 +139,47 @@ TEST_F(XmlParserTest, QueriesReadValuesNodesAndWholeSubtreeText) {
     EXPECT_THAT(logger.reports, IsEmpty());
 }
 
+// Paths like "//a/b/@c" are answered by a walk of the tree; the same query joined with one that
+// selects nothing goes through the full query language, and both must agree.
+TEST_F(XmlParserTest, PathQueriesAnswerAsTheFullQueryLanguageDoes) {
+    XMLParser parser = parserWith(
+        u"<r xmlns:p='urn:p'><p:applet appletID='in a namespace'/>"
+        u"<applet p:appletID='prefixed attribute'/>"
+        u"<x><applet><applet appletID='nested'/></applet></x>"
+        u"<applet appletID='later'><CommandLineArguments><id>deep</id></CommandLineArguments>"
+        u"</applet><CommandLineArguments><id>outside</id></CommandLineArguments>"
+        u"<d xmlns='urn:d'><applet appletID='default namespace'/></d></r>");
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {
+        {u"//applet/@appletID", u"nested"},
+        {u"//x/applet/applet/@appletID", u"nested"},
+        {u"//r/applet/@appletID", u"later"},
+        {u"//applet/CommandLineArguments/id", u"deep"},
+        {u"//CommandLineArguments/id", u"deep"},
+        {u"//r/CommandLineArguments", u"outside"},
+        {u"//d", u"(none)"},  // in the default namespace
+        {u"//x/applet", u""},
+        {u"//applet/@missing", u"(none)"},
+        {u"//r/x/applet/@appletID", u"(none)"},
+        {u"//x/applet/applet/applet", u"(none)"},
+        {u"//p/applet", u"(none)"},
+        {u"//x/@appletID", u"(none)"},
+    };
+    const auto valueOf = [&parser](const std::u16string& query) {
+        std::u16string out = u"(none)";
+        parser.stringValueForXQuery(query, out);
+        return out;
+    };
+    for (const auto& [query, value] : expected) {
+        SCOPED_TRACE(std::string(query.begin(), query.end()));
+        EXPECT_EQ(valueOf(query), value);
+        EXPECT_EQ(valueOf(query + u" | //nothing"), value);
+        EXPECT_EQ(parser.nodeExistsXQuery(query), value != u"(none)");
+    }
+    EXPECT_EQ(parser.getNodeForXQuery(u"//x/applet").get(),
+              parser.getNodeForXQuery(u"//x/applet | //nothing").get());
+    EXPECT_THAT(logger.reports, IsEmpty());
+}
+
 TEST_F(XmlParserTest, MalformedQueriesAreReportedAtLevel40) {
     if (!domSurvivesMalformedQueries()) {
         GTEST_SKIP() << "Wine's DOM crashes on malformed XSL patterns such as \"//[\"";
@@ -470,6 +511,17 @@ TEST_F(XmlParserTest, Utf16GoesInAndComesOutWhole) {
     EXPECT_TRUE(lone.addChildToNode(u"c", std::u16string(u"x\xDC00y"), root));
     EXPECT_TRUE(lone.stringValueForXQuery(u"/r/c", out));
     EXPECT_EQ(out, u"x\uFFFDy");
+
+    // The text is read as the UTF-16 it is, whatever encoding it declares.
+    for (const std::u16string declared : {u"ISO-8859-1", u"UTF-16", u"UTF-8", u"no-such"}) {
+        XMLParser declaring =
+            parserWith(u"<?xml version='1.0' encoding='" + declared + u"'?><r>" + text + u"</r>");
+        EXPECT_TRUE(declaring.stringValueForXQuery(u"/r", out));
+        EXPECT_EQ(out, text);
+    }
+    XMLParser marked = parserWith(u"\uFEFF<r>" + text + u"</r>");
+    EXPECT_TRUE(marked.stringValueForXQuery(u"/r", out));
+    EXPECT_EQ(out, text);
 
     // A text is taken up to its first zero unit.
     XMLParser cut(&logger);

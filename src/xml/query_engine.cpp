@@ -81,27 +81,6 @@ bool callsPrefixedFunction(std::u16string_view query) {
 
 }  // namespace
 
-Selection::Selection(Selection&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
-
-Selection::~Selection() {
-    xmlXPathFreeObject(result_);
-}
-
-bool Selection::isNodeSet() const {
-    return result_ != nullptr && result_->type == XPATH_NODESET;
-}
-
-std::size_t Selection::size() const {
-    if (result_ == nullptr || result_->nodesetval == nullptr) {
-        return 0;
-    }
-    return static_cast<std::size_t>(result_->nodesetval->nodeNr);
-}
-
-_xmlNode* Selection::node(std::size_t position) const {
-    return position < size() ? result_->nodesetval->nodeTab[position] : nullptr;
-}
-
 void QueryEngine::FreeCompiled::operator()(_xmlXPathCompExpr* compiled) const {
     xmlXPathFreeCompExpr(compiled);
 }
@@ -126,41 +105,52 @@ QueryEngine::~QueryEngine() {
     xmlXPathFreeContext(context_);
 }
 
-_xmlXPathCompExpr* QueryEngine::compile(const std::u16string& query) {
+const QueryEngine::Prepared& QueryEngine::prepare(const std::u16string& query) {
     if (const auto cached = cache_.find(query); cached != cache_.end()) {
-        return cached->second.get();
+        return cached->second;
     }
-    const std::string utf8 = platform::toUtf8(query);
-    Compiled compiled(xmlXPathCtxtCompile(context_, BAD_CAST utf8.c_str()));
-    if (cache_.size() >= kMaxCachedQueries) {
-        cache_.clear();
-    }
-    return cache_.emplace(query, std::move(compiled)).first->second.get();
-}
-
-Selection QueryEngine::select(_xmlDoc* doc, const std::u16string& query, _xmlNode* context) {
-    if (context_ == nullptr) {
-        throw DomError(DomError::kPointer);
-    }
+    Prepared prepared;
     // Queries never need variables or prefixed functions, and libxml2 would report an unbound one
     // on standard error, as it would a character that no XML text may hold.
     const std::u16string_view text(query.c_str());
-    _xmlXPathCompExpr* compiled =
-        !referencesVariable(text) && hasOnlyXmlCharacters(text) && !callsPrefixedFunction(text)
-            ? compile(query)
-            : nullptr;
-    if (compiled == nullptr) {
-        throw DomError(DomError::kFail);
+    prepared.path = SimplePath::parse(text);
+    if (!prepared.path && !referencesVariable(text) && hasOnlyXmlCharacters(text) &&
+        !callsPrefixedFunction(text)) {
+        const std::string utf8 = platform::toUtf8(text);
+        prepared.compiled.reset(xmlXPathCtxtCompile(context_, BAD_CAST utf8.c_str()));
     }
+    if (cache_.size() >= kMaxCachedQueries) {
+        cache_.clear();
+    }
+    return cache_.emplace(query, std::move(prepared)).first->second;
+}
+
+_xmlNode* QueryEngine::evaluate(_xmlXPathCompExpr* compiled, _xmlDoc* doc, _xmlNode* context) {
     context_->doc = doc;
     context_->node = context != nullptr ? context : reinterpret_cast<xmlNodePtr>(doc);
-    Selection selection(xmlXPathCompiledEval(compiled, context_));
+    const std::unique_ptr<xmlXPathObject, void (*)(xmlXPathObjectPtr)> result(
+        xmlXPathCompiledEval(compiled, context_), xmlXPathFreeObject);
     context_->doc = nullptr;
     context_->node = nullptr;
-    if (!selection.isNodeSet()) {
+    if (result == nullptr || result->type != XPATH_NODESET) {
         throw DomError(DomError::kFail);
     }
-    return selection;
+    const xmlNodeSetPtr nodes = result->nodesetval;
+    return nodes != nullptr && nodes->nodeNr > 0 ? nodes->nodeTab[0] : nullptr;
+}
+
+_xmlNode* QueryEngine::first(_xmlDoc* doc, const std::u16string& query, _xmlNode* context) {
+    if (context_ == nullptr) {
+        throw DomError(DomError::kPointer);
+    }
+    const Prepared& prepared = prepare(query);
+    if (prepared.path) {
+        return prepared.path->first(doc);
+    }
+    if (prepared.compiled == nullptr) {
+        throw DomError(DomError::kFail);
+    }
+    return evaluate(prepared.compiled.get(), doc, context);
 }
 
 }  // namespace qor::xml

@@ -198,13 +198,14 @@ const ParseFailure& XMLParser::lastParseFailure() {
     return ParserSession::instance().lastFailure();
 }
 
-std::optional<Selection> XMLParser::select(const std::u16string& query, const XmlNode* context) {
+std::optional<XmlNode> XMLParser::selectFirst(const std::u16string& query, const XmlNode* context) {
     try {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
         }
-        return QueryEngine::instance().select(xmlDoc_->get(), query,
-                                              context != nullptr ? context->get() : nullptr);
+        return XmlNode(
+            xmlDoc_, QueryEngine::instance().first(xmlDoc_->get(), query,
+                                                   context != nullptr ? context->get() : nullptr));
     } catch (const DomError& error) {
         reportDomError(40, u"nodeExistsXQuery", error.code());
     } catch (const std::exception&) {
@@ -214,8 +215,8 @@ std::optional<Selection> XMLParser::select(const std::u16string& query, const Xm
 }
 
 bool XMLParser::nodeExistsXQuery(const std::u16string& query) {
-    const std::optional<Selection> selection = select(query);
-    return selection && selection->size() != 0;
+    const std::optional<XmlNode> first = selectFirst(query);
+    return first && *first;
 }
 
 bool XMLParser::stringValueForXQuery(const std::u16string& query, std::u16string& out) {
@@ -223,12 +224,12 @@ bool XMLParser::stringValueForXQuery(const std::u16string& query, std::u16string
         reportNotInitialized(20, u"stringValueForXQuery");
         return false;
     }
-    const std::optional<Selection> selection = select(query);
-    if (!selection || selection->size() == 0) {
+    const std::optional<XmlNode> first = selectFirst(query);
+    if (!first || !*first) {
         return false;
     }
     try {
-        out = textContent(selection->node(0));
+        out = textContent(first->get());
         return true;
     } catch (const DomError& error) {
         reportDomError(20, u"stringValueForXQuery", error.code());
@@ -243,11 +244,8 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query) {
         reportNotInitialized(20, u"getNodeForXQuery");
         return {};
     }
-    const std::optional<Selection> selection = select(query);
-    if (!selection || selection->size() == 0) {
-        return {};
-    }
-    return XmlElement::from(XmlNode(xmlDoc_, selection->node(0)));
+    const std::optional<XmlNode> first = selectFirst(query);
+    return first ? XmlElement::from(*first) : XmlElement{};
 }
 
 XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNode& context) {
@@ -258,11 +256,8 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNod
     if (!context || context.document() != xmlDoc_) {
         return {};
     }
-    const std::optional<Selection> selection = select(query, &context);
-    if (!selection || selection->size() == 0) {
-        return {};
-    }
-    return XmlElement::from(XmlNode(xmlDoc_, selection->node(0)));
+    const std::optional<XmlNode> first = selectFirst(query, &context);
+    return first ? XmlElement::from(*first) : XmlElement{};
 }
 
 XmlNodeList XMLParser::getChildNodesOfNode(const XmlNode& node, int32_t* count) {

@@ -7,7 +7,7 @@
 
 #include "xml/parse_failure.h"
 #include "xml/utility_log.h"
-#include "xml_backend.h"  // the platform's back end: handles, Selection, OwnedDocument
+#include "xml_backend.h"  // the platform's back end: handles, OwnedDocument
 
 namespace qor::xml {
 
@@ -88,9 +88,10 @@ class XMLParser {
     bool getXMLString(std::u16string& out);
 
   private:
-    // The query's selection from the held document; on failure nullopt, reported as
-    // nodeExistsXQuery reports it.
-    std::optional<Selection> select(const std::u16string& query, const XmlNode* context = nullptr);
+    // The first node the query selects from the held document, null when it selects none; on
+    // failure nullopt, reported as nodeExistsXQuery reports it.
+    std::optional<XmlNode> selectFirst(const std::u16string& query,
+                                       const XmlNode* context = nullptr);
 
     // Makes a freshly made document the held one, replacing the earlier one.
     void adopt(OwnedDocument doc);

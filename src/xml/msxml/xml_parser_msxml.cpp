@@ -214,7 +214,7 @@ const ParseFailure& XMLParser::lastParseFailure() {
     return xml::lastParseFailure();
 }
 
-std::optional<Selection> XMLParser::select(const std::u16string& query, const XmlNode* context) {
+std::optional<XmlNode> XMLParser::selectFirst(const std::u16string& query, const XmlNode* context) {
     try {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
@@ -223,7 +223,7 @@ std::optional<Selection> XMLParser::select(const std::u16string& query, const Xm
         ComPtr<IXMLDOMNodeList> nodes;
         IXMLDOMNode* from = context != nullptr ? context->get() : xmlDoc_->get();
         checkMade(from->selectNodes(text.get(), nodes.put()), nodes);
-        return Selection(xmlDoc_, nodes.release());
+        return Selection(xmlDoc_, nodes.release()).node(0);
     } catch (const DomError& error) {
         reportDomError(40, u"nodeExistsXQuery", error.code());
     } catch (const std::exception&) {
@@ -233,8 +233,8 @@ std::optional<Selection> XMLParser::select(const std::u16string& query, const Xm
 }
 
 bool XMLParser::nodeExistsXQuery(const std::u16string& query) {
-    const std::optional<Selection> selection = select(query);
-    return selection && selection->size() != 0;
+    const std::optional<XmlNode> first = selectFirst(query);
+    return first && *first;
 }
 
 bool XMLParser::stringValueForXQuery(const std::u16string& query, std::u16string& out) {
@@ -242,16 +242,12 @@ bool XMLParser::stringValueForXQuery(const std::u16string& query, std::u16string
         reportNotInitialized(20, u"stringValueForXQuery");
         return false;
     }
-    const std::optional<Selection> selection = select(query);
-    if (!selection || selection->size() == 0) {
+    const std::optional<XmlNode> first = selectFirst(query);
+    if (!first || !*first) {
         return false;
     }
     try {
-        const XmlNode first = selection->node(0);
-        if (!first) {
-            return false;
-        }
-        out = textOf(first.get());
+        out = textOf(first->get());
         return true;
     } catch (const DomError& error) {
         reportDomError(20, u"stringValueForXQuery", error.code());
@@ -266,11 +262,8 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query) {
         reportNotInitialized(20, u"getNodeForXQuery");
         return {};
     }
-    const std::optional<Selection> selection = select(query);
-    if (!selection || selection->size() == 0) {
-        return {};
-    }
-    return XmlElement::from(selection->node(0));
+    const std::optional<XmlNode> first = selectFirst(query);
+    return first ? XmlElement::from(*first) : XmlElement{};
 }
 
 XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNode& context) {
@@ -281,11 +274,8 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNod
     if (!context || context.document() != xmlDoc_) {
         return {};
     }
-    const std::optional<Selection> selection = select(query, &context);
-    if (!selection || selection->size() == 0) {
-        return {};
-    }
-    return XmlElement::from(selection->node(0));
+    const std::optional<XmlNode> first = selectFirst(query, &context);
+    return first ? XmlElement::from(*first) : XmlElement{};
 }
 
 XmlNodeList XMLParser::getChildNodesOfNode(const XmlNode& node, int32_t* count) {
