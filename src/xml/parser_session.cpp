@@ -6,6 +6,7 @@
 #include <libxml/xmlerror.h>
 
 #include <climits>
+#include <utility>
 
 #include "xml/parse_limits.h"
 
@@ -22,7 +23,11 @@ constexpr std::size_t kLargeDocument = 64 * 1024;
 // Never the default parser options that would read a DTD, expand entities, fetch over the
 // network, drop white space or relax the limits. Everything a host's defaults could change is
 // given here or set on the context.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+// The text is always UTF-8, converted from UTF-16, whatever encoding it declares: the declaration
+// is ignored, and no encoding is named, so that libxml2 reads the text as it is instead of passing
+// it through a converter.
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
 
 // Set when the document being parsed declared a document type.
 bool documentTypeSeen = false;
@@ -60,6 +65,43 @@ void rememberError(void*, xmlErrorPtr error) {
 void refuseDocumentType(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
     documentTypeSeen = true;
     xmlStopParser(static_cast<xmlParserCtxtPtr>(userData));
+}
+
+// Texts up to this size are parsed as known to be whole. libxml2 refuses a larger input as a "huge
+// input lookup" unless it comes through its own memory reader, which stays for them.
+constexpr std::size_t kLargestWholeText = XML_MAX_LOOKUP_LIMIT;
+
+// Parses a text held whole in memory. xmlCtxtReadMemory gives the input a reader that is asked for
+// more at every step of the last few hundred bytes, most of the work on a small message; an input
+// without a reader is complete as it is. The document is returned whether or not it is well
+// formed; the context says which.
+xmlDocPtr readWhole(xmlParserCtxtPtr context, std::string_view utf8) {
+    xmlCtxtReset(context);
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
+        utf8.data(), static_cast<int>(utf8.size()), XML_CHAR_ENCODING_NONE);
+    if (buffer == nullptr) {
+        return nullptr;
+    }
+    buffer->readcallback = nullptr;
+    xmlParserInputPtr input = xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE);
+    if (input == nullptr) {
+        xmlFreeParserInputBuffer(buffer);
+        return nullptr;
+    }
+    if (inputPush(context, input) < 0) {  // frees the input
+        return nullptr;
+    }
+    xmlCtxtUseOptions(context, kParseOptions);
+    xmlParseDocument(context);
+    return std::exchange(context->myDoc, nullptr);
+}
+
+xmlDocPtr read(xmlParserCtxtPtr context, std::string_view utf8) {
+    if (utf8.size() <= kLargestWholeText) {
+        return readWhole(context, utf8);
+    }
+    return xmlCtxtReadMemory(context, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr,
+                             kParseOptions);
 }
 
 }  // namespace
@@ -117,9 +159,7 @@ _xmlDoc* ParserSession::parse(std::string_view utf8) {
     documentTypeSeen = false;
     ParseErrors errors;
     currentErrors = &errors;
-    // The encoding is forced: the text was converted from UTF-16, whatever it declares.
-    xmlDocPtr doc = xmlCtxtReadMemory(context_, utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                      "UTF-8", kParseOptions);
+    xmlDocPtr doc = read(context_, utf8);
     currentErrors = nullptr;
     lastFailure_ = ParseFailure{};
     if (documentTypeSeen) {
