@@ -26,10 +26,15 @@ bool isAscii(std::basic_string_view<Unit> text) {
 }  // namespace
 
 std::string toUtf8(std::u16string_view text) {
-    if (isAscii(text)) {
-        return std::string(text.begin(), text.end());
+    std::string out(text.size(), '\0');
+    char16_t any = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        any |= text[i];
+        out[i] = static_cast<char>(text[i]);
     }
-    std::string out;
+    if ((any & ~0x7F) == 0) {
+        return out;
+    }
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 3)) {
         throw std::length_error("text too long for UTF-8 conversion");
     }

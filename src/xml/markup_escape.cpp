@@ -4,8 +4,38 @@
 
 namespace qor::xml {
 
+namespace {
+
+// Units written as they are; runs of them are copied whole.
+bool isPlain(char16_t unit, bool attributeValue) {
+    switch (unit) {
+        case u'&':
+        case u'<':
+        case u'>':
+        case u'\r':
+            return false;
+        case u'"':
+        case u'\n':
+        case u'\t':
+            return !attributeValue;
+        default:
+            return !platform::isHighSurrogate(unit) && !platform::isLowSurrogate(unit);
+    }
+}
+
+}  // namespace
+
 void appendEscaped(std::u16string& markup, std::u16string_view text, bool attributeValue) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t run = i;
+        while (i < text.size() && isPlain(text[i], attributeValue)) {
+            ++i;
+        }
+        markup.append(text.substr(run, i - run));
+        if (i == text.size()) {
+            break;
+        }
         const char16_t unit = text[i];
         switch (unit) {
             case u'&':
@@ -21,25 +51,24 @@ void appendEscaped(std::u16string& markup, std::u16string_view text, bool attrib
                 markup += u"&#13;";
                 break;
             case u'"':
-                markup += attributeValue ? u"&quot;" : u"\"";
+                markup += u"&quot;";
                 break;
             case u'\n':
-                markup += attributeValue ? u"&#10;" : u"\n";
+                markup += u"&#10;";
                 break;
             case u'\t':
-                markup += attributeValue ? u"&#9;" : u"\t";
+                markup += u"&#9;";
                 break;
             default:
                 if (platform::isHighSurrogate(unit) && i + 1 < text.size() &&
                     platform::isLowSurrogate(text[i + 1])) {
                     markup += unit;
                     markup += text[++i];
-                } else if (platform::isHighSurrogate(unit) || platform::isLowSurrogate(unit)) {
-                    markup += u'\uFFFD';
                 } else {
-                    markup += unit;
+                    markup += u'\uFFFD';
                 }
         }
+        ++i;
     }
 }
 

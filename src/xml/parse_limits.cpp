@@ -1,6 +1,7 @@
 #include "xml/parse_limits.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -9,6 +10,21 @@
 namespace qor::xml {
 
 namespace {
+
+// An ASCII text in the scanner's unit type, made at compile time.
+template <typename Char, std::size_t Size>
+class Literal {
+  public:
+    constexpr explicit Literal(const char (&ascii)[Size]) {
+        for (std::size_t i = 0; i + 1 < Size; ++i) {
+            units_[i] = static_cast<Char>(ascii[i]);
+        }
+    }
+    constexpr std::basic_string_view<Char> view() const { return {units_.data(), Size - 1}; }
+
+  private:
+    std::array<Char, Size - 1> units_{};
+};
 
 template <typename Char>
 bool isSpace(Char c) {
@@ -33,8 +49,9 @@ class LimitScanner {
                 break;
             }
             position_ = open + 1;
-            if (skipSection(commentOpen_, commentEnd_) || skipSection(cdataOpen_, cdataEnd_) ||
-                skipSection(instructionOpen_, instructionEnd_)) {
+            if (skipSection(kCommentOpen.view(), kCommentEnd.view()) ||
+                skipSection(kCdataOpen.view(), kCdataEnd.view()) ||
+                skipSection(kInstructionOpen.view(), kInstructionEnd.view())) {
                 continue;
             }
             if (at(Char('/'))) {
@@ -49,15 +66,11 @@ class LimitScanner {
     }
 
   private:
-    static std::basic_string<Char> literal(const char* ascii) {
-        return std::basic_string<Char>(ascii, ascii + std::char_traits<char>::length(ascii));
-    }
-
     bool at(Char c) const { return position_ < text_.size() && text_[position_] == c; }
 
     // Skips a section that opens here and runs to its terminator. One without a terminator is not
     // skipped: the text is malformed, and its markup is scanned as if the opener were not there.
-    bool skipSection(const std::basic_string<Char>& opener, const std::basic_string<Char>& end) {
+    bool skipSection(View opener, View end) {
         if (text_.compare(position_, opener.size(), opener) != 0) {
             return false;
         }
@@ -159,8 +172,9 @@ class LimitScanner {
             --end;
         }
         const View name = text_.substr(begin, end - begin);
-        return name.substr(0, xmlns_.size()) == xmlns_ &&
-               (name.size() == xmlns_.size() || name[xmlns_.size()] == Char(':'));
+        const View xmlns = kXmlns.view();
+        return name.substr(0, xmlns.size()) == xmlns &&
+               (name.size() == xmlns.size() || name[xmlns.size()] == Char(':'));
     }
 
     ParseFailure failure() const {
@@ -169,13 +183,13 @@ class LimitScanner {
         return ParseFailure{static_cast<int32_t>(lines + 1), reason_};
     }
 
-    const std::basic_string<Char> commentOpen_ = literal("!--");
-    const std::basic_string<Char> commentEnd_ = literal("-->");
-    const std::basic_string<Char> cdataOpen_ = literal("![CDATA[");
-    const std::basic_string<Char> cdataEnd_ = literal("]]>");
-    const std::basic_string<Char> instructionOpen_ = literal("?");
-    const std::basic_string<Char> instructionEnd_ = literal("?>");
-    const std::basic_string<Char> xmlns_ = literal("xmlns");
+    static constexpr Literal<Char, 4> kCommentOpen{"!--"};
+    static constexpr Literal<Char, 4> kCommentEnd{"-->"};
+    static constexpr Literal<Char, 9> kCdataOpen{"![CDATA["};
+    static constexpr Literal<Char, 4> kCdataEnd{"]]>"};
+    static constexpr Literal<Char, 2> kInstructionOpen{"?"};
+    static constexpr Literal<Char, 3> kInstructionEnd{"?>"};
+    static constexpr Literal<Char, 6> kXmlns{"xmlns"};
     View text_;
     std::size_t position_ = 0;
     // Namespace declarations of each open element, and their sum.
