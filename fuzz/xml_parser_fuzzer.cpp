@@ -33,16 +33,20 @@ void checkParsesAgain(const std::u16string& markup) {
 }
 
 // A path query walked through the tree answers as the full query language does, which the same
-// query joined with one that selects nothing goes through.
-void checkPathQuery(XMLParser& document, const std::u16string& query) {
+// query joined with a path from the document that selects nothing goes through.
+void checkPathQuery(XMLParser& document, const std::u16string& query, const XmlElement& context) {
     if (!qor::xml::SimplePath::parse(query)) {
         return;
     }
-    std::u16string walked = u"(none)";
-    std::u16string evaluated = u"(none)";
-    document.stringValueForXQuery(query, walked);
-    document.stringValueForXQuery(query + u" | /qor-nothing", evaluated);
-    if (walked != evaluated) {
+    const std::u16string evaluated = query + u" | //qor-nothing";
+    std::u16string walkedText = u"(none)";
+    std::u16string evaluatedText = u"(none)";
+    document.stringValueForXQuery(query, walkedText);
+    document.stringValueForXQuery(evaluated, evaluatedText);
+    const bool sameFromContext =
+        !context || document.getNodeForXQuery(query, context).get() ==
+                        document.getNodeForXQuery(evaluated, context).get();
+    if (walkedText != evaluatedText || !sameFromContext) {
         std::fprintf(stderr, "a path query walked and evaluated differs\n");
         std::abort();
     }
@@ -73,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
                 case 0: {
                     const std::u16string query = consumeMarkup(data, 64);
                     document.stringValueForXQuery(query, out);
-                    checkPathQuery(document, query);
+                    checkPathQuery(document, query, node);
                     break;
                 }
                 case 1:

@@ -292,6 +292,50 @@ TEST_F(XmlParserTest, RelativeQueriesStartAtTheirContextNode) {
     EXPECT_THAT(logger.reports, IsEmpty());
 }
 
+// Paths from a context node and unions of them, walked, against the same query joined with a path
+// from the document, which goes through the full query language.
+TEST_F(XmlParserTest, RelativePathsAndTheirUnionsAnswerAsTheFullQueryLanguageDoes) {
+    XMLParser parser = parserWith(
+        u"<r id='r'><bindings id='b0'><eventBindings id='e0'><binding id='n'><bindings id='b1'>"
+        u"<eventBindings id='e1'/></bindings></binding></eventBindings>"
+        u"<propertyBindings id='p0'/></bindings><a id='a'><b id='ab'/></a><b id='b'/></r>");
+    const auto idOf = [&parser](const XmlElement& element) {
+        std::u16string id = u"(none)";
+        if (element) {
+            parser.getAttributeOfNode(element, u"id", id);
+        }
+        return id;
+    };
+    const std::vector<std::u16string> queries = {
+        u"eventBindings | .//bindings/eventBindings",
+        u"propertyBindings | .//bindings/propertyBindings",
+        u".//eventBindings",
+        u".//bindings/eventBindings",
+        u"eventBindings",
+        u"binding/bindings",
+        u"a/b",
+        u".//b",
+        u"b | a",
+        u".//r",
+    };
+    for (const std::u16string context : {u"//r", u"//bindings", u"//eventBindings", u"//a"}) {
+        const XmlElement from = parser.getNodeForXQuery(context);
+        ASSERT_TRUE(from);
+        for (const std::u16string& query : queries) {
+            SCOPED_TRACE(std::string(context.begin(), context.end()) + " then " +
+                         std::string(query.begin(), query.end()));
+            EXPECT_EQ(idOf(parser.getNodeForXQuery(query, from)),
+                      idOf(parser.getNodeForXQuery(query + u" | //qor-nothing", from)));
+        }
+    }
+    const XmlElement bindings = parser.getNodeForXQuery(u"//bindings");
+    EXPECT_EQ(idOf(parser.getNodeForXQuery(u"eventBindings | .//bindings/eventBindings", bindings)),
+              u"e0");
+    EXPECT_EQ(idOf(parser.getNodeForXQuery(u".//bindings/eventBindings", bindings)), u"e1");
+    EXPECT_EQ(idOf(parser.getNodeForXQuery(u"b | a", parser.getNodeForXQuery(u"//r"))), u"a");
+    EXPECT_THAT(logger.reports, IsEmpty());
+}
+
 // LoadBindings' section query from its bindings element, in terms both DOMs' languages share,
 // finds what "//bindings/<section>" finds in a document of that element alone.
 TEST_F(XmlParserTest, AUnionFromAContextSelectsInDocumentOrder) {

@@ -145,7 +145,7 @@ _xmlNode* QueryEngine::first(_xmlDoc* doc, const std::u16string& query, _xmlNode
     }
     const Prepared& prepared = prepare(query);
     if (prepared.path) {
-        return prepared.path->first(doc);
+        return prepared.path->first(doc, context);
     }
     if (prepared.compiled == nullptr) {
         throw DomError(DomError::kFail);

@@ -16,8 +16,8 @@ struct _xmlXPathContext;
 namespace qor::xml {
 
 // Evaluates XPath 1.0 queries. Each query text is checked and compiled once and the result reused;
-// one XPath context serves every document. Queries of the form "//a/b/@c" are answered by walking
-// the tree instead. Errors never reach libxml2's global handlers.
+// one XPath context serves every document. Plain paths ("//a/b/@c", "a | .//b/a") are answered by
+// walking the tree instead. Errors never reach libxml2's global handlers.
 class QueryEngine {
   public:
     static QueryEngine& instance();

@@ -2,6 +2,7 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace qor::xml {
@@ -17,14 +18,23 @@ bool isNameUnit(char16_t unit) {
 }
 
 // Reads an ASCII name at `position`, moving past it; empty when there is none.
-std::string readName(std::u16string_view query, std::size_t& position) {
+std::string readName(std::u16string_view text, std::size_t& position) {
     std::string name;
-    if (position < query.size() && isNameStart(query[position])) {
-        while (position < query.size() && isNameUnit(query[position])) {
-            name.push_back(static_cast<char>(query[position++]));
+    if (position < text.size() && isNameStart(text[position])) {
+        while (position < text.size() && isNameUnit(text[position])) {
+            name.push_back(static_cast<char>(text[position++]));
         }
     }
     return name;
+}
+
+// Reads `expected` at `position`, moving past it.
+bool readText(std::u16string_view text, std::size_t& position, std::u16string_view expected) {
+    if (text.substr(position).starts_with(expected)) {
+        position += expected.size();
+        return true;
+    }
+    return false;
 }
 
 // A name test without a prefix selects only nodes in no namespace.
@@ -32,13 +42,13 @@ bool isUnprefixedName(const xmlChar* name, const xmlNs* ns, const std::string& w
     return ns == nullptr && std::strcmp(reinterpret_cast<const char*>(name), wanted.c_str()) == 0;
 }
 
-// The node after `node` in document order among the element's and document's children; element
-// subtrees are entered, nothing else is.
-xmlNodePtr nextInDocumentOrder(xmlNodePtr node) {
+// The node after `node` in document order below `top`, entering element subtrees and nothing
+// else; null after the last.
+xmlNodePtr nextBelow(xmlNodePtr node, const xmlNode* top) {
     if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
         return node->children;
     }
-    while (node != nullptr && node->type != XML_DOCUMENT_NODE) {
+    while (node != nullptr && node != top) {
         if (node->next != nullptr) {
             return node->next;
         }
@@ -49,52 +59,91 @@ xmlNodePtr nextInDocumentOrder(xmlNodePtr node) {
 
 }  // namespace
 
-std::optional<SimplePath> SimplePath::parse(std::u16string_view query) {
-    if (!query.starts_with(u"//")) {
-        return std::nullopt;
+std::optional<SimplePath::Branch> SimplePath::parseBranch(std::u16string_view text,
+                                                          std::size_t& position) {
+    Branch branch;
+    if (readText(text, position, u"//")) {
+        branch.start = Start::kDocument;
+    } else if (readText(text, position, u".//")) {
+        branch.start = Start::kDescendants;
+    } else {
+        branch.start = Start::kChildren;
     }
-    SimplePath path;
-    std::size_t position = 2;
     for (;;) {
-        if (position < query.size() && query[position] == u'@' && !path.elements_.empty()) {
-            ++position;
-            path.attribute_ = readName(query, position);
-            const bool ends = !path.attribute_.empty() && position == query.size();
-            return ends ? std::optional<SimplePath>(std::move(path)) : std::nullopt;
-        }
-        std::string name = readName(query, position);
+        std::string name = readName(text, position);
         if (name.empty()) {
             return std::nullopt;
         }
-        path.elements_.push_back(std::move(name));
-        if (position == query.size()) {
-            return path;
-        }
-        if (query[position] != u'/') {
-            return std::nullopt;
+        branch.elements.push_back(std::move(name));
+        // Another step follows a '/' unless an attribute does.
+        if (position + 1 >= text.size() || text[position] != u'/' || text[position + 1] == u'@') {
+            return branch;
         }
         ++position;
     }
 }
 
-bool SimplePath::matches(const _xmlNode* element) const {
+std::optional<SimplePath> SimplePath::parse(std::u16string_view query) {
+    SimplePath path;
+    std::size_t position = 0;
+    for (;;) {
+        std::optional<Branch> branch = parseBranch(query, position);
+        if (!branch) {
+            return std::nullopt;
+        }
+        path.branches_.push_back(std::move(*branch));
+        if (!readText(query, position, u" | ")) {
+            break;
+        }
+    }
+    if (readText(query, position, u"/@")) {
+        path.attribute_ = readName(query, position);
+        if (path.attribute_.empty() || path.branches_.size() > 1) {
+            return std::nullopt;
+        }
+    }
+    const bool fromDocument = path.branches_.front().start == Start::kDocument;
+    const bool mixed = std::any_of(path.branches_.begin(), path.branches_.end(),
+                                   [fromDocument](const Branch& branch) {
+                                       return (branch.start == Start::kDocument) != fromDocument;
+                                   });
+    if (position != query.size() || mixed) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+bool SimplePath::matches(const Branch& branch, const _xmlNode* element, const _xmlNode* context) {
     const xmlNode* node = element;
-    for (auto name = elements_.rbegin(); name != elements_.rend(); ++name) {
-        if (node == nullptr || node->type != XML_ELEMENT_NODE ||
+    for (auto name = branch.elements.rbegin(); name != branch.elements.rend(); ++name) {
+        if (node == nullptr || node == context || node->type != XML_ELEMENT_NODE ||
             !isUnprefixedName(node->name, node->ns, *name)) {
             return false;
         }
         node = node->parent;
     }
-    return true;
+    // `node` is now the parent of the path's first element.
+    return branch.start != Start::kChildren || node == context;
 }
 
-_xmlNode* SimplePath::first(_xmlDoc* doc) const {
+_xmlNode* SimplePath::first(_xmlDoc* doc, _xmlNode* context) const {
     if (doc == nullptr) {
         return nullptr;
     }
-    for (xmlNodePtr node = doc->children; node != nullptr; node = nextInDocumentOrder(node)) {
-        if (node->type != XML_ELEMENT_NODE || !matches(node)) {
+    // Paths from the document search all of it; paths from the context node search below it.
+    xmlNodePtr top = reinterpret_cast<xmlNodePtr>(doc);
+    if (branches_.front().start != Start::kDocument && context != nullptr) {
+        top = context;
+    }
+    const bool childrenOnly = std::all_of(branches_.begin(), branches_.end(), [](const Branch& b) {
+        return b.start == Start::kChildren && b.elements.size() == 1;
+    });
+    for (xmlNodePtr node = top->children; node != nullptr;
+         node = childrenOnly ? node->next : nextBelow(node, top)) {
+        if (node->type != XML_ELEMENT_NODE ||
+            std::none_of(branches_.begin(), branches_.end(), [node, top](const Branch& branch) {
+                return matches(branch, node, top);
+            })) {
             continue;
         }
         if (attribute_.empty()) {
