@@ -116,6 +116,14 @@ std::optional<std::u16string> attributeValue(const xmlNode* element, std::u16str
          attribute = attribute->next) {
         const xmlChar* prefix = attribute->ns != nullptr ? attribute->ns->prefix : nullptr;
         if (hasQualifiedName(wanted, prefix, attribute->name)) {
+            // Nearly every value is one text node, read where it lies.
+            const xmlNode* text = attribute->children;
+            if (text == nullptr) {
+                return std::u16string();
+            }
+            if (text->type == XML_TEXT_NODE && text->next == nullptr) {
+                return fromXmlChars(text->content);
+            }
             return textContent(reinterpret_cast<const xmlNode*>(attribute));
         }
     }

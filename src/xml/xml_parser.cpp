@@ -352,8 +352,8 @@ bool XMLParser::getAttributeOfNode(const XmlNode& node, const std::u16string& na
             throw DomError(DomError::kPointer);  // no attribute map
         }
         // The map's first entry of a name wins: namespace declarations come before attributes.
-        if (const std::optional<std::u16string> found = attributeValue(element, name)) {
-            value = *found;
+        if (std::optional<std::u16string> found = attributeValue(element, name)) {
+            value = std::move(*found);
             return true;
         }
     } catch (const DomError& error) {
