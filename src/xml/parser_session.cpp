@@ -6,7 +6,6 @@
 #include <libxml/xmlerror.h>
 
 #include <climits>
-#include <utility>
 
 #include "xml/parse_limits.h"
 
@@ -67,43 +66,6 @@ void refuseDocumentType(void* userData, const xmlChar*, const xmlChar*, const xm
     xmlStopParser(static_cast<xmlParserCtxtPtr>(userData));
 }
 
-// Texts up to this size are parsed as known to be whole. libxml2 refuses a larger input as a "huge
-// input lookup" unless it comes through its own memory reader, which stays for them.
-constexpr std::size_t kLargestWholeText = XML_MAX_LOOKUP_LIMIT;
-
-// Parses a text held whole in memory. xmlCtxtReadMemory gives the input a reader that is asked for
-// more at every step of the last few hundred bytes, most of the work on a small message; an input
-// without a reader is complete as it is. The document is returned whether or not it is well
-// formed; the context says which.
-xmlDocPtr readWhole(xmlParserCtxtPtr context, std::string_view utf8) {
-    xmlCtxtReset(context);
-    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
-        utf8.data(), static_cast<int>(utf8.size()), XML_CHAR_ENCODING_NONE);
-    if (buffer == nullptr) {
-        return nullptr;
-    }
-    buffer->readcallback = nullptr;
-    xmlParserInputPtr input = xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE);
-    if (input == nullptr) {
-        xmlFreeParserInputBuffer(buffer);
-        return nullptr;
-    }
-    if (inputPush(context, input) < 0) {  // frees the input
-        return nullptr;
-    }
-    xmlCtxtUseOptions(context, kParseOptions);
-    xmlParseDocument(context);
-    return std::exchange(context->myDoc, nullptr);
-}
-
-xmlDocPtr read(xmlParserCtxtPtr context, std::string_view utf8) {
-    if (utf8.size() <= kLargestWholeText) {
-        return readWhole(context, utf8);
-    }
-    return xmlCtxtReadMemory(context, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr,
-                             kParseOptions);
-}
-
 }  // namespace
 
 ParserSession& ParserSession::instance() {
@@ -146,7 +108,7 @@ bool ParserSession::prepare(std::size_t textSize) {
     return context_ != nullptr;
 }
 
-_xmlDoc* ParserSession::parse(std::string_view utf8) {
+_xmlDoc* ParserSession::parse(const std::string& utf8) {
     if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) {
         lastFailure_ = ParseFailure{0, utf8.empty() ? "the text is empty" : "the text is too long"};
         return nullptr;
@@ -159,7 +121,11 @@ _xmlDoc* ParserSession::parse(std::string_view utf8) {
     documentTypeSeen = false;
     ParseErrors errors;
     currentErrors = &errors;
-    xmlDocPtr doc = read(context_, utf8);
+    // Read straight from the string: libxml2's memory reader would copy the text into buffers
+    // of its own, large enough to make the allocator tidy up after every message, and then be
+    // asked for more input at every step of the last few hundred bytes.
+    xmlDocPtr doc =
+        xmlCtxtReadDoc(context_, BAD_CAST utf8.c_str(), nullptr, nullptr, kParseOptions);
     currentErrors = nullptr;
     lastFailure_ = ParseFailure{};
     if (documentTypeSeen) {
