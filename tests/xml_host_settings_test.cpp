@@ -5,11 +5,13 @@
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/xmlmemory.h>
+#include <libxml/xmlsave.h>
 
 #include <string>
 #include <vector>
 
 #include "log_format.h"
+#include "platform/utf8.h"
 #include "support/allocation_failure.h"
 #include "support/text_matchers.h"
 #include "xml/xml_parser.h"
@@ -101,6 +103,46 @@ TEST(XmlHostSettings, ExhaustedMemoryCopyingAnAttributeValueIsAReport) {
                 StartsWith16(u"Error Occured. com error:8007000e system error:"));
     EXPECT_EQ(logger.reports[0].text.back(), u'\n');
     EXPECT_TRUE(parser.addAttributeToNode(root, u"big", value));  // memory is back
+}
+
+// What libxml2's own save functions write for a node, for comparison with the wrapper's writer.
+std::u16string savedByLibxml2(xmlNodePtr node) {
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer, "UTF-8", XML_SAVE_NO_DECL);
+    if (node->type == XML_DOCUMENT_NODE) {
+        xmlSaveDoc(save, reinterpret_cast<xmlDocPtr>(node));
+    } else {
+        xmlSaveTree(save, node);
+    }
+    xmlSaveClose(save);
+    std::u16string text =
+        platform::fromUtf8(reinterpret_cast<const char*>(xmlBufferContent(buffer)));
+    xmlBufferFree(buffer);
+    return text;
+}
+
+TEST(XmlHostSettings, WrittenMarkupIsWhatLibxml2sSaveFunctionsWrite) {
+    const std::vector<std::u16string> documents = {
+        u"<r a='x&quot;y&lt;&amp;&#10;&#13;&#9;\u00e9' xmlns:p=\"urn:'p\" p:b='1'><!--c-->"
+        u"<?pi data?><?pi2?><![CDATA[x]]>y]]&gt;<e/><f></f>t&lt;&amp;&gt;&#13;\u00e9\u20ac"
+        u"\U0001F600\n  </r>",
+        u"<!--before--><?before b?><r xmlns='urn:d'><c xmlns=''/><p:c xmlns:p='urn:p'/></r>"
+        u"<!--after-->",
+        u"<r><![CDATA[]]><a b=''/>\t</r>",
+    };
+    CapturingLogger logger;
+    for (const std::u16string& document : documents) {
+        XMLParser parser(&logger);
+        ASSERT_TRUE(parser.initWithXMLString(document));
+        XmlElement root;
+        ASSERT_TRUE(parser.getRootNode(root));
+        std::u16string whole, element;
+        ASSERT_TRUE(parser.getXMLString(whole));
+        ASSERT_TRUE(parser.getXMLStringOfNode(root, element));
+        EXPECT_EQ(whole, savedByLibxml2(reinterpret_cast<xmlNodePtr>(root.get()->doc)));
+        EXPECT_EQ(element, savedByLibxml2(root.get()));
+    }
+    EXPECT_TRUE(logger.reports.empty());
 }
 
 // libxml2's allocator, failing while `failing` is set.

@@ -1,12 +1,12 @@
 #include "xml/dom_text.h"
 
 #include <libxml/tree.h>
-#include <libxml/xmlsave.h>
 
 #include <memory>
 
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
+#include "xml/markup_writer.h"
 #include "xml/namespace_reconciler.h"
 
 namespace qor::xml {
@@ -30,26 +30,9 @@ struct FreeXmlChars {
     void operator()(xmlChar* text) const { xmlFree(text); }
 };
 
-struct FreeBuffer {
-    void operator()(xmlBuffer* buffer) const { xmlBufferFree(buffer); }
-};
-
 struct FreeNode {
     void operator()(xmlNode* node) const { xmlFreeNode(node); }
 };
-
-// A save context whose options are QOR's alone. libxml2 2.9.14 adds XML_SAVE_NO_EMPTY to every
-// new save context while the calling thread's xmlSaveNoEmptyTags default is set (a host may set
-// it), and offers no option to take it off again. So that default is cleared for the one call
-// that makes the context and put back before anything else runs on this thread; libxml2 keeps
-// such defaults per thread, so no other thread can see the change.
-xmlSaveCtxtPtr newSaveContext(xmlBuffer* buffer) {
-    const int hostDefault = xmlSaveNoEmptyTags;
-    xmlSaveNoEmptyTags = 0;
-    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer, "UTF-8", XML_SAVE_NO_DECL);
-    xmlSaveNoEmptyTags = hostDefault;
-    return save;
-}
 
 // True when an ancestor of the element declares a namespace, which the element's markup on its
 // own would then lack.
@@ -147,21 +130,8 @@ std::u16string markup(_xmlNode* node) {
         reconcileNamespaces(standalone.get());
         node = standalone.get();
     }
-    const std::unique_ptr<xmlBuffer, FreeBuffer> buffer(xmlBufferCreate());
-    if (!buffer) {
-        throw DomError(DomError::kOutOfMemory);
-    }
-    xmlSaveCtxtPtr save = newSaveContext(buffer.get());
-    if (save == nullptr) {
-        throw DomError(DomError::kOutOfMemory);
-    }
-    const long written = node->type == XML_DOCUMENT_NODE
-                             ? xmlSaveDoc(save, reinterpret_cast<xmlDocPtr>(node))
-                             : xmlSaveTree(save, node);
-    if (xmlSaveClose(save) < 0 || written < 0) {
-        throw DomError(DomError::kFail);
-    }
-    return fromXmlChars(xmlBufferContent(buffer.get()));
+    const std::string utf8 = MarkupWriter::instance().write(node);
+    return platform::fromUtf8(utf8);
 }
 
 }  // namespace qor::xml
