@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,6 +23,14 @@ std::u16string u16(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
+// The identifier of the i-th loaded applet, all of one length, so that finding the last of 10,000
+// hashes and compares as much text as finding the only one.
+std::u16string appletName(int i) {
+    std::string digits = std::to_string(i);
+    digits.insert(0, 5 - std::min<std::size_t>(digits.size(), 5), '0');
+    return u"a" + u16(digits);
+}
+
 void release(const char16_t* text, ReleaseFunction function) {
     if (text != nullptr && function != nullptr) {
         function(text);
@@ -37,7 +46,7 @@ std::u16string bindingsPayload(int count, const std::u16string& instance = u"w1"
         properties += u"<binding propertyName='p" + n + u"'><target command='Set" + n +
                       u"' viewID='v' type='t' id='i" + n + u"'/></binding>";
     }
-    return u"<applet><CommandLineArguments><appletID>a0</appletID><appletVersion>1"
+    return u"<applet><CommandLineArguments><appletID>a00000</appletID><appletVersion>1"
            u"</appletVersion><instanceID>" +
            instance + u"</instanceID><bindings><eventBindings>" + events +
            u"</eventBindings><propertyBindings>" + properties +
@@ -52,7 +61,7 @@ class Qor {
         if (qor.applets_ != count) {
             qor.reset();
             for (int i = 0; i < count; ++i) {
-                qor.loadApplet(u"a" + u16(std::to_string(i)));
+                qor.loadApplet(appletName(i));
             }
             qor.applets_ = count;
         }
@@ -137,7 +146,7 @@ OutgoingMessage toApplet(const std::u16string& id) {
 // Goal 1 and 3: a message passed through to a loaded applet.
 void passThrough(benchmark::State& state, int applets) {
     const Qor& qor = Qor::withApplets(applets);
-    const OutgoingMessage message = toApplet(u"a" + u16(std::to_string(applets - 1)));
+    const OutgoingMessage message = toApplet(appletName(applets - 1));
     const MessageRecord record = message.record();
     for (auto _ : state) {
         ReleaseFunction function = nullptr;
@@ -160,7 +169,7 @@ void goal3_many(benchmark::State& state) {
 void goal1_floor(benchmark::State& state) {
     Qor::withApplets(1);
     void* library = dlopen(QOR_BENCH_APPLET, RTLD_NOW | RTLD_NOLOAD);
-    const OutgoingMessage message = toApplet(u"a0");
+    const OutgoingMessage message = toApplet(appletName(0));
     const MessageRecord record = message.record();
     for (auto _ : state) {
         const auto process = reinterpret_cast<SendFunction>(dlsym(library, "processMessage"));
@@ -204,7 +213,7 @@ void goal2_floor(benchmark::State& state) {
 }
 
 const std::u16string kEvent =
-    u"<applet><CommandLineArguments><appletID>a0</appletID><appletVersion>1</appletVersion>"
+    u"<applet><CommandLineArguments><appletID>a00000</appletID><appletVersion>1</appletVersion>"
     u"<instanceID>w1</instanceID><componentID>c50</componentID><event>e</event><value>42"
     u"</value></CommandLineArguments></applet>";
 
@@ -241,7 +250,7 @@ void goal4_propertyChange_floor(benchmark::State& state) {
 }
 
 OutgoingMessage listenMessage() {
-    OutgoingMessage message = toApplet(u"a0");
+    OutgoingMessage message = toApplet(appletName(0));
     message.command = u"ListenPropertyChange";
     message.data =
         u"<propertyChange><propertyID>p50</propertyID><data><level>3</level></data>"
