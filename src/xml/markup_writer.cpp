@@ -4,7 +4,7 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlsave.h>
 
-#include <new>
+#include <exception>
 
 #include "xml/dom_error.h"
 
@@ -40,8 +40,8 @@ int MarkupWriter::append(void* writer, const char* bytes, int length) {
     try {
         target->append(bytes, static_cast<std::size_t>(length));
         return length;
-    } catch (const std::bad_alloc&) {
-        return -1;  // the output buffer records the error
+    } catch (const std::exception&) {
+        return -1;  // no exception crosses libxml2; the output buffer records the error
     }
 }
 
