@@ -15,11 +15,19 @@ if(NOT QOR_CAN_RUN_TESTS)
   return()
 endif()
 
-# Wine quiet and in a prefix of this build's own; the first run sets the prefix up.
+# Wine quiet and in a prefix of this build's own; the first run sets the prefix up. wineboot
+# returns while the new prefix's own processes are still at work: the build waits for them, so
+# that no test starts while the prefix is being finished.
 set(QOR_WINE_ENVIRONMENT WINEDEBUG=-all WINEPREFIX=${PROJECT_BINARY_DIR}/wineprefix)
+find_program(QOR_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine)
+set(qor_wait_for_wine "")
+if(QOR_WINESERVER)
+  set(qor_wait_for_wine COMMAND ${CMAKE_COMMAND} -E env ${QOR_WINE_ENVIRONMENT} ${QOR_WINESERVER} -w)
+endif()
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/wineprefix/system.reg
   COMMAND ${CMAKE_COMMAND} -E env ${QOR_WINE_ENVIRONMENT} ${CMAKE_CROSSCOMPILING_EMULATOR}
           wineboot --init
+  ${qor_wait_for_wine}
   COMMENT "Setting up the Wine prefix for the tests")
 add_custom_target(qor_wine_prefix ALL DEPENDS ${PROJECT_BINARY_DIR}/wineprefix/system.reg)
 
