@@ -372,7 +372,10 @@ TEST_F(XmlParserTest, TextWrittenElementsAreWhatTheWrapperBuilds) {
         domKeepsCarriageReturnsInText() ? u"a&b<c>d\"e'f\r\ng\th" : u"a&b<c>d\"e'f\ng\th",
         u"\u00e9\U0001F600",
         u"]]>",
-        u"&amp;"};
+        u"&amp;",
+        std::u16string(u"a\xD800"
+                       u"z\xDC00"
+                       u"z\xDBFF")};  // lone halves of pairs
     XMLParser built = parserWith(u"<Root/>");
     XmlElement root;
     built.getRootNode(root);

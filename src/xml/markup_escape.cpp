@@ -6,70 +6,49 @@ namespace qor::xml {
 
 namespace {
 
-// Units written as they are; runs of them are copied whole.
-bool isPlain(char16_t unit, bool attributeValue) {
+// What stands for a unit in markup; empty when the unit stands for itself.
+std::u16string_view escapeOf(char16_t unit, bool attributeValue) {
     switch (unit) {
         case u'&':
+            return u"&amp;";
         case u'<':
+            return u"&lt;";
         case u'>':
+            return u"&gt;";
         case u'\r':
-            return false;
+            return u"&#13;";
         case u'"':
+            return attributeValue ? u"&quot;" : u"";
         case u'\n':
+            return attributeValue ? u"&#10;" : u"";
         case u'\t':
-            return !attributeValue;
+            return attributeValue ? u"&#9;" : u"";
         default:
-            return !platform::isHighSurrogate(unit) && !platform::isLowSurrogate(unit);
+            return {};
     }
 }
 
 }  // namespace
 
 void appendEscaped(std::u16string& markup, std::u16string_view text, bool attributeValue) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t run = i;
-        while (i < text.size() && isPlain(text[i], attributeValue)) {
-            ++i;
-        }
-        markup.append(text.substr(run, i - run));
-        if (i == text.size()) {
-            break;
-        }
+    std::size_t written = 0;  // the units before this one are in `markup`, or in the run at hand
+    for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        switch (unit) {
-            case u'&':
-                markup += u"&amp;";
-                break;
-            case u'<':
-                markup += u"&lt;";
-                break;
-            case u'>':
-                markup += u"&gt;";
-                break;
-            case u'\r':
-                markup += u"&#13;";
-                break;
-            case u'"':
-                markup += u"&quot;";
-                break;
-            case u'\n':
-                markup += u"&#10;";
-                break;
-            case u'\t':
-                markup += u"&#9;";
-                break;
-            default:
-                if (platform::isHighSurrogate(unit) && i + 1 < text.size() &&
-                    platform::isLowSurrogate(text[i + 1])) {
-                    markup += unit;
-                    markup += text[++i];
-                } else {
-                    markup += u'\uFFFD';
-                }
+        std::u16string_view replacement = escapeOf(unit, attributeValue);
+        if (platform::isHighSurrogate(unit) && i + 1 < text.size() &&
+            platform::isLowSurrogate(text[i + 1])) {
+            ++i;  // a pair stands for itself
+            continue;
         }
-        ++i;
+        if (platform::isHighSurrogate(unit) || platform::isLowSurrogate(unit)) {
+            replacement = u"\uFFFD";  // a lone half of a pair
+        }
+        if (!replacement.empty()) {
+            markup.append(text.substr(written, i - written)).append(replacement);
+            written = i + 1;
+        }
     }
+    markup.append(text.substr(written));
 }
 
 }  // namespace qor::xml
