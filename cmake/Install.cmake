@@ -8,7 +8,7 @@ install(TARGETS qor qor_headers qor_host_support EXPORT qorTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES include/qor/plugin.h include/qor/host_support.h
+install(FILES include/qor/plugin.h include/qor/host_support.h include/qor/applet_support.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qor)
 install(TARGETS qor-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
