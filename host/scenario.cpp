@@ -5,6 +5,7 @@
 
 #include "element_start.h"
 #include "host_error.h"
+#include "load_bindings_payload.h"
 #include "platform/utf8.h"
 #include "xml_file.h"
 
@@ -135,17 +136,15 @@ class ScenarioReader {
             const xml::AttributeMap a =
                 with({u"appletID", u"appletVersion", u"instanceID", u"file"});
             const std::string file = filePath(element, required(element, a, u"file"));
+            // Well formed (so that a mistake is named with its line), then sent as a host sends
+            // it: the file's text in the payload the SDK builds.
+            const std::string text = readTextFile(file);
             xml::XMLParser bindings;
-            loadXmlFile(file, bindings);
-            std::u16string markup;
-            bindings.getXMLString(markup);
+            loadXmlText(file, text, bindings);
             step.message.command = u"LoadBindings";
-            step.message.data =
-                u"<applet><CommandLineArguments><appletID>" +
-                escaped(required(element, a, u"appletID")) + u"</appletID><appletVersion>" +
-                escaped(attributeOr(a, u"appletVersion")) + u"</appletVersion><instanceID>" +
-                escaped(required(element, a, u"instanceID")) + u"</instanceID>" + markup +
-                u"</CommandLineArguments></applet>";
+            step.message.data = loadBindingsPayload(file, text, required(element, a, u"appletID"),
+                                                    attributeOr(a, u"appletVersion"),
+                                                    required(element, a, u"instanceID"));
             readExpectations(a, step);
         } else if (name == u"send") {
             const xml::AttributeMap a =
