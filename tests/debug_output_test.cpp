@@ -9,33 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/environment.h"
 #include "support/qor_harness.h"
+#include "support/scoped_environment.h"
 #include "support/test_platform.h"
 
 namespace {
 
 using qor::test::Outgoing;
 using qor::test::QorHarness;
+using qor::test::ScopedEnvironment;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-// Sets environment variables for the length of a scope and puts the old values back.
-class ScopedEnvironment {
-  public:
-    void set(const char* name, const std::optional<std::string>& value) {
-        saved_.emplace_back(name, qor::platform::environmentVariable(name));
-        qor::platform::setEnvironmentVariable(name, value);
-    }
-    ~ScopedEnvironment() {
-        for (auto at = saved_.rbegin(); at != saved_.rend(); ++at) {
-            qor::platform::setEnvironmentVariable(at->first.c_str(), at->second);
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 std::u16string u16(const std::string& text) {
     return std::u16string(text.begin(), text.end());

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "element_start.h"
+#include "support/scoped_environment.h"
 #include "support/test_platform.h"
 
 namespace {
@@ -53,41 +54,53 @@ TEST(QorHost, QuietLevelsAndMermaid) {
 
     const ToolRun mermaid = qorHost("run --quiet --trace mermaid");
     EXPECT_THAT(mermaid.output, HasSubstr("sequenceDiagram\n"));
-    EXPECT_THAT(mermaid.output, HasSubstr("    Host->>QOR: LoadUIApplet\n"));
-    EXPECT_THAT(mermaid.output, HasSubstr("    QOR->>Core: RegisterProperties\n"));
-    EXPECT_THAT(mermaid.output, HasSubstr("    Core-->>QOR: \"Volume sonore\"\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    Host->>QOR: LoadUIApplet [w1]\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    QOR->>Core: RegisterProperties [w2]\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    QOR-->>applet_label: \"Volume sonore\" [w2]\n"));
 }
 
-TEST(QorHost, FailedExpectationsNameTheirLine) {
-    if (!qor::test::domTellsLines()) {
-        GTEST_SKIP() << "the Windows DOM does not tell the lines of nodes";
-    }
+// Where the XML DOM tells no lines (Windows), the step's number and command stand instead.
+TEST(QorHost, FailedExpectationsNameTheirLineOrStep) {
+    const bool lines = qor::test::domTellsLines();
     const ToolRun run = qorHost("run " + kScenarios + "/failing.scenario.xml");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const std::string file = kScenarios + "/failing.scenario.xml";
     // Multi-line elements are reported where they start.
-    EXPECT_THAT(run.output, HasSubstr(file + ":2: expected the reply \"false\", got \"true\""));
-    EXPECT_THAT(
-        run.output,
-        HasSubstr(file + ":6: expected a log line at level 40 containing \"never written\""));
-    EXPECT_THAT(run.output, HasSubstr(file + ":8: expected the reply \"never\", got \"\""));
+    EXPECT_THAT(run.output, HasSubstr(file + (lines ? ":2" : ": step 1 (LoadUIApplet)") +
+                                      ": expected the reply \"false\", got \"true\""));
+    EXPECT_THAT(run.output, HasSubstr(file + (lines ? ":6" : ": step 2 (GetText)") +
+                                      ": expected a log line at level 40 containing \"never "
+                                      "written\""));
+    EXPECT_THAT(run.output, HasSubstr(file + (lines ? ":8" : ": step 3 (GetText)") +
+                                      ": expected the reply \"never\", got \"\""));
+    EXPECT_THAT(run.output, HasSubstr(lines ? "  line 8  Host -> QOR  GetText"
+                                            : "  step 3 (GetText)  Host -> QOR  GetText"));
     EXPECT_THAT(run.output, HasSubstr("FAILED: 3 steps, 3 failed expectations"));
 }
 
 TEST(QorHost, UnusableScenariosAreReportedWithFileAndLine) {
-    if (!qor::test::domTellsLines()) {
-        GTEST_SKIP() << "the Windows DOM does not tell the lines of nodes";
-    }
+    const bool lines = qor::test::domTellsLines();
     const ToolRun malformed = qorHost("run " + kScenarios + "/malformed.scenario.xml");
     EXPECT_EQ(malformed.exitCode, 2);
-    EXPECT_THAT(malformed.output, HasSubstr(kScenarios + "/malformed.scenario.xml:3: not a "
-                                                         "well-formed XML document"));
+    EXPECT_THAT(malformed.output, HasSubstr(lines ? "malformed.scenario.xml:3: not a well-formed "
+                                                    "XML document"
+                                                  : "not a well-formed XML document"));
     const ToolRun unknown = qorHost("run " + kScenarios + "/unknown-step.scenario.xml");
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_THAT(unknown.output, HasSubstr("unknown-step.scenario.xml:4: unknown step <jump>"));
-    const ToolRun missing = qorHost("run " + kScenarios + "/nowhere.xml");
+    EXPECT_THAT(
+        unknown.output,
+        HasSubstr(lines ? "unknown-step.scenario.xml:4: unknown step <jump>"
+                        : "unknown-step.scenario.xml: step 2 (<jump>): unknown step <jump>"));
+    // The system's reason, and the path the name resolved to.
+    const ToolRun missing = qorHost("run nowhere.xml", "2>&1", kScenarios);
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_THAT(missing.output, HasSubstr("nowhere.xml: cannot be read"));
+    EXPECT_THAT(missing.output,
+                HasSubstr("qor-host: nowhere.xml: cannot be read: No such file or directory ("));
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    EXPECT_THAT(missing.output,
+                HasSubstr("scenarios" + std::string(1, separator) + "nowhere.xml)\n"));
+    EXPECT_THAT(qorHost("run " + kScenarios).output,
+                HasSubstr(": cannot be read: it is a directory"));
     const ToolRun usage = qorHost("fly");
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_THAT(usage.output, HasSubstr("unknown command fly"));
@@ -147,14 +160,64 @@ TEST(QorHost, MermaidOnStandardOutputHoldsOnlyTheDiagram) {
     EXPECT_THAT(diagram.output, Not(HasSubstr("Host -> QOR")));
     EXPECT_THAT(diagram.output, HasSubstr("    participant applet_slider as slider\n"
                                           "    participant applet_label as label\n"));
-    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: MoveSlider\n"));
-    EXPECT_THAT(diagram.output, HasSubstr("    Core->>QOR: ListenPropertyChange\n"
-                                          "    QOR->>applet_label: HandlePropertyChangeFromBL\n"
-                                          "    QOR-->>Core: \"true\"\n"));
-    EXPECT_THAT(diagram.output, HasSubstr("    applet_label-->>QOR: \"Volume sonore\"\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: MoveSlider [w1]\n"));
+    EXPECT_THAT(diagram.output,
+                HasSubstr("    Core->>QOR: ListenPropertyChange [w2]\n"
+                          "    QOR->>applet_label: HandlePropertyChangeFromBL [w2]\n"
+                          "    applet_label-->>QOR: \"true\" [w2]\n"
+                          "    QOR-->>Core: \"true\" [w2]\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    applet_label-->>QOR: \"Volume sonore\" [w2]\n"));
 
     const ToolRun rest = qorHost("run --quiet --trace mermaid", "2>&1 >/dev/null");
     EXPECT_EQ(rest.output, "passed: 10 steps, 0 failed expectations\n");
+}
+
+// What passes between QOR and an applet, which the host does not see, comes from QOR's
+// diagnostics: the applet's own PropertyChange, its answer to HandlePropertyChangeFromBL, its
+// initialize and finalize, each arrow with its instance.
+TEST(QorHost, TheTraceShowsTheAppletsOwnMessagesInAPropertyChangeLoop) {
+    const std::string scenario = "run " + kScenarios + "/property-loop.scenario.xml";
+    const ToolRun diagram = qorHost(scenario + " --trace mermaid", "2>/dev/null");
+    EXPECT_EQ(diagram.exitCode, 0) << diagram.output;
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: initialize [w1]\n"
+                                          "    applet_slider-->>QOR: 0 [w1]\n"));
+    EXPECT_THAT(diagram.output,
+                HasSubstr("    Host->>QOR: MoveSlider [w1]\n"
+                          "    QOR->>applet_slider: MoveSlider [w1]\n"
+                          "    applet_slider->>QOR: PropertyChange [w1]\n"
+                          "    QOR->>Core: PropertyChange [w1]\n"
+                          "    Core->>QOR: ListenPropertyChange [w1]\n"
+                          "    QOR->>applet_slider: HandlePropertyChangeFromBL [w1]\n"
+                          "    applet_slider-->>QOR: \"\" [w1]\n"
+                          "    QOR-->>Core: \"true\" [w1]\n"
+                          "    Core-->>QOR: \"true\" [w1]\n"
+                          "    QOR-->>applet_slider: \"true\" [w1]\n"
+                          "    applet_slider-->>QOR: \"true\" [w1]\n"
+                          "    QOR-->>Host: \"true\" [w1]\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: finalize(\"\")\n"
+                                          "    applet_slider-->>QOR: 0\n"));
+
+    // ${APPLETS}/... with the platform's separator: the applet's directory is the applets'.
+    const ToolRun text = qorHost(scenario + " --full");
+    EXPECT_THAT(text.output,
+                HasSubstr("<appletDIR>" +
+                          std::filesystem::path(QOR_SAMPLE_APPLETS).make_preferred().string() +
+                          "</appletDIR>"));
+    EXPECT_THAT(text.output, HasSubstr("\n          slider 1.0 -> QOR  PropertyChange to Core Core "
+                                       "[w1]  <applet><CommandLineArguments>"));
+    EXPECT_THAT(text.output, HasSubstr("\n          slider 1.0 <- QOR  \"true\"\n"));
+
+    // A person's own QOR_DEBUG still reaches them, with what they asked for alone.
+    qor::test::ScopedEnvironment environment;
+    environment.set("QOR_DEBUG", "load");
+    environment.set("QOR_DEBUG_FILE", std::nullopt);
+    const ToolRun load = qorHost(scenario + " --quiet", "2>&1 >/dev/null");
+    EXPECT_THAT(load.output,
+                HasSubstr("QOR load: slider 1.0: initialize for instance w1 returned 0"));
+    EXPECT_THAT(load.output, Not(HasSubstr("QOR messages:")));
+    EXPECT_THAT(load.output, Not(HasSubstr("QOR: diagnostics on")));
+    environment.set("QOR_DEBUG", std::nullopt);
+    EXPECT_EQ(qorHost(scenario + " --quiet", "2>&1 >/dev/null").output, "");
 }
 
 TEST(QorHost, AppletsDirectoryIsTakenFromTheCurrentDirectory) {
