@@ -42,6 +42,8 @@ exit codes of run: 0 every expectation held, 1 an expectation failed,
                    2 bad usage or an unusable file, 3 libqor.so cannot be loaded
 exit codes of check-bindings: 0 LoadBindings stores every binding as written and answers "true",
                    1 it would skip or replace a binding or answer "false" (a section missing),
+                     or an attribute or element is not the bindings document's, or a binding
+                     lacks its id, event, command or propertyName
                    2 bad usage or an unusable file
 exit codes of check-applet: 0 all three exports are the library's own and initialize returned 0,
                    1 an export is missing or initialize did not return 0,

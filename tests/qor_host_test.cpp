@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
@@ -116,28 +117,72 @@ TEST(QorHost, LoadFailuresCarryThePlatformsReason) {
     EXPECT_THAT(library.output, HasSubstr(narrow(qor::test::loadFailureReasons().missingFile)));
 }
 
+// Where the DOM tells no lines (Windows), a finding names the file alone.
+std::string at(const std::string& file, int line) {
+    return qor::test::domTellsLines() ? file + ":" + std::to_string(line) + ": " : file + ": ";
+}
+
 TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
-    if (!qor::test::domTellsLines()) {
-        GTEST_SKIP() << "the Windows DOM does not tell the lines of nodes";
-    }
     const std::string file = kScenarios + "/problems.bindings.xml";
     const ToolRun run = qorHost("check-bindings " + file);
     EXPECT_EQ(run.exitCode, 1) << run.output;  // bindings skipped and replaced
-    EXPECT_THAT(run.output,
-                HasSubstr(file + ":3: event slider.changed changes property \"volume\""));
-    EXPECT_THAT(run.output, HasSubstr(file + ":4: event binding skipped: no <source> child"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":5: unknown child <colour> ignored"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":5: event slider.changed changes property \"again\" "
-                                             "(replaces the binding of line 3)"));
-    EXPECT_THAT(run.output,
-                HasSubstr(file + ":8: property binding skipped: empty or missing propertyName"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":9: property \"volume\" is told as empty fields"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":10: property \"volume\" is told as command "
-                                             "\"SetText\" (registered twice; replaces the binding "
-                                             "of line 9)"));
-    EXPECT_THAT(run.output, HasSubstr("summary: 1 event binding and 1 property binding stored, 2 "
-                                      "skipped; LoadBindings answers \"true\""));
+    for (const std::string& line : {
+             at(file, 3) + "event slider.changed changes property \"volume\"",
+             at(file, 4) + "event binding skipped: no <source> child",
+             at(file, 5) + "unknown element <colour> in <binding> ignored",
+             at(file, 5) + "event slider.changed changes property \"again\" (replaces the binding "
+                           "of line 3)",
+             at(file, 8) + "property binding skipped: empty or missing propertyName",
+             at(file, 9) + "property binding has no <target>: the instance is told with an empty "
+                           "command",
+             at(file, 9) + "property \"volume\" is told as empty fields",
+             at(file, 10) + "property \"volume\" is told as command \"SetText\" (registered twice; "
+                            "replaces the binding of line 9)",
+             std::string("summary: 1 event binding and 1 property binding stored, 2 skipped; "
+                         "LoadBindings answers \"true\"; 6 findings\n"),
+         }) {
+        EXPECT_THAT(run.output, HasSubstr(line));
+    }
     EXPECT_EQ(qorHost("check-bindings " + kScenarios + "/malformed.scenario.xml").exitCode, 2);
+}
+
+// Names the bindings document does not define, and the values a binding needs, each named with
+// its line and what was found; a file a host cannot send is unusable.
+TEST(QorHost, CheckBindingsReportsUnknownNamesAndMissingValues) {
+    const std::string file = kScenarios + "/misspelt.bindings.xml";
+    const ToolRun run = qorHost("check-bindings " + file);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    for (const std::string& line : {
+             at(file, 2) + "unknown attribute \"colour\" of <bindings> ignored\n",
+             at(file, 4) + "unknown attribute \"propertyname\" of <binding> ignored (names are "
+                           "case-sensitive: \"propertyName\")\n",
+             at(file, 4) + "event binding has an empty or missing \"propertyName\"\n",
+             at(file, 4) +
+                 "unknown attribute \"ID\" of <source> ignored (names are case-sensitive: "
+                 "\"id\")\n",
+             at(file, 4) + "<source> has no \"id\"\n",
+             at(file, 5) + "<source> has an empty \"id\"\n",
+             at(file, 5) + "unknown element <extra> in <source> ignored\n",
+             at(file, 8) + "unknown attribute \"Command\" of <target> ignored (names are "
+                           "case-sensitive: \"command\")\n",
+             at(file, 8) + "<target> has no \"command\"\n",
+             at(file, 9) + "<target> has an empty \"command\"\n",
+             at(file, 11) + "unknown element <extraSection> in <bindings> ignored\n",
+         }) {
+        EXPECT_THAT(run.output, HasSubstr(line));
+    }
+    EXPECT_THAT(run.output, Not(HasSubstr("xmlns")));  // namespace declarations are no findings
+
+    const std::filesystem::path latin1 =
+        std::filesystem::temp_directory_path() /
+        ("qor-latin1-" + std::to_string(qor::test::currentProcessId()) + ".xml");
+    std::ofstream(latin1) << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<bindings/>\n";
+    const ToolRun refused = qorHost("check-bindings " + latin1.string());
+    std::filesystem::remove(latin1);
+    EXPECT_EQ(refused.exitCode, 2) << refused.output;
+    EXPECT_THAT(refused.output, HasSubstr(":1: cannot be sent in a LoadBindings payload: the XML "
+                                          "declaration names the encoding \"ISO-8859-1\"; the text "
+                                          "must be UTF-8\n"));
 }
 
 TEST(QorHost, CheckBindingsExitsNonZeroOnlyWhenWhatIsStoredOrAnsweredChanges) {
