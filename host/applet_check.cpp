@@ -104,7 +104,9 @@ int checkApplet(const std::string& path, std::ostream& out) {
     }
     if (finalize != nullptr) {
         out << "finalize(\"\")\n";
-        out << "  returned " << finalize(u"") << '\n';
+        // Called before anything of its line is written: what it logs comes first.
+        const int32_t finalized = finalize(u"");
+        out << "  returned " << finalized << '\n';
     }
     shown = nullptr;
 

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "applet_check.h"
@@ -89,7 +90,15 @@ CommandLine parse(int argc, char** argv) {
             line.options.library = value();
         } else if (word == "--applets") {
             // Only paths inside a scenario are taken from the scenario's directory.
-            line.applets = std::filesystem::absolute(value()).lexically_normal().string();
+            const std::string& given = value();
+            line.applets = std::filesystem::absolute(given).lexically_normal().string();
+            std::error_code error;
+            if (!std::filesystem::is_directory(line.applets, error)) {
+                throw HostError(
+                    "--applets " + given, 0,
+                    "not a directory: " + (error ? error.message() : std::string("it is a file")) +
+                        (line.applets != given ? " (" + line.applets + ")" : ""));
+            }
         } else if (word == "--quiet") {
             line.options.trace.quiet = true;
         } else if (word == "--full") {

@@ -274,6 +274,15 @@ TEST(QorHost, AppletsDirectoryIsTakenFromTheCurrentDirectory) {
     EXPECT_EQ(fromParent.exitCode, 0) << fromParent.output;
     EXPECT_EQ(fromParent.output, "passed: 10 steps, 0 failed expectations\n");
     EXPECT_THAT(qorHost("--help").output, HasSubstr("or any directory of your own"));
+
+    // A folder that is not there is said to be so, before anything runs.
+    const ToolRun missing = qorHost("run --applets no-such-folder", "2>&1", kScenarios);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.output, HasSubstr("qor-host: --applets no-such-folder: not a directory: "
+                                          "No such file or directory ("));
+    const ToolRun file = qorHost("run --applets " + kScenarios + "/loop.bindings.xml");
+    EXPECT_EQ(file.exitCode, 2);
+    EXPECT_THAT(file.output, HasSubstr("loop.bindings.xml: not a directory: it is a file"));
 }
 
 TEST(QorHost, StopOnFailureVersionAndWholePayloads) {
@@ -340,6 +349,12 @@ TEST(QorHost, CheckAppletTellsWhichOwnExportsAnAppletHas) {
     EXPECT_EQ(noInitialize.exitCode, 1) << noInitialize.output;
     EXPECT_THAT(noInitialize.output, HasSubstr("initialize: missing"));
     EXPECT_THAT(noInitialize.output, Not(HasSubstr("initialize(")));
+
+    // What the applet logs in its finalize comes before what finalize returned.
+    const ToolRun label = qorHost(std::string("check-applet ") + QOR_SAMPLE_LABEL);
+    EXPECT_EQ(label.exitCode, 0) << label.output;
+    EXPECT_THAT(label.output, HasSubstr("finalize(\"\")\n  applet logged 30 LabelApplet: label "
+                                        "closed\n  returned 0\n"));
 
     const ToolRun missing = qorHost("check-applet /nowhere/applet.so");
     EXPECT_EQ(missing.exitCode, 2);
