@@ -24,6 +24,15 @@ constexpr unsigned kAllCategories = static_cast<unsigned>(DebugCategory::kLoad) 
                                     static_cast<unsigned>(DebugCategory::kMessages);
 
 struct DebugState {
+    DebugState() = default;
+    DebugState(const DebugState&) = delete;
+    DebugState& operator=(const DebugState&) = delete;
+    // At library unload: nothing may reach the state once it is gone.
+    ~DebugState() {
+        debugCategories = 0;
+        xml::utilityDiagnostics = nullptr;
+    }
+
     std::optional<platform::DebugStream> stream;
     // Who is being called out to, innermost last: a message that enters processMessage meanwhile
     // comes from there. Empty: from the host.
@@ -153,11 +162,15 @@ std::string categoryNames(unsigned categories) {
     return names;
 }
 
-// Applies a log function's format (%s, %d, %x) to its values.
-std::string formatted(const char16_t* format, va_list values) {
-    const std::unique_ptr<char, void (*)(void*)> text(qorFormatLogText(format, values),
-                                                      &qorFreeText);
-    return text ? escaped(platform::fromUtf8(text.get())) : std::string("?");
+// Applies a log function's format (%s, %d, %x) to its values; "?" when memory runs out.
+std::string formatted(const char16_t* format, va_list values) noexcept {
+    try {
+        const std::unique_ptr<char, void (*)(void*)> text(qorFormatLogText(format, values),
+                                                          &qorFreeText);
+        return text ? escaped(platform::fromUtf8(text.get())) : std::string("?");
+    } catch (...) {
+        return "?";  // a short string: no allocation
+    }
 }
 
 void xmlReport(int32_t level, const char16_t* component, const char16_t* format, va_list values) {
@@ -216,11 +229,11 @@ void debugAppletManagerLine(int32_t level, const char16_t* format, ...) noexcept
     if (!debugEnabled(DebugCategory::kLoad)) {
         return;
     }
+    va_list values;
+    va_start(values, format);
+    const std::string text = formatted(format, values);
+    va_end(values);
     try {
-        va_list values;
-        va_start(values, format);
-        std::string text = formatted(format, values);
-        va_end(values);
         write(" load", "log " + std::to_string(level) + " QORAppletManager: " + text);
     } catch (...) {
     }
