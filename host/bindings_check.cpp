@@ -73,6 +73,11 @@ class BindingsCheck {
 
     int lineOf(const xml::XmlNode& element) { return starts_.lineOf(document_, element); }
 
+    // "the binding of line 3", or "an earlier binding" where lines are not known.
+    static std::string bindingAt(int line) {
+        return line > 0 ? "the binding of line " + std::to_string(line) : "an earlier binding";
+    }
+
     // "FILE:LINE: text", or "FILE: text" where the line is not known.
     void say(int line, const std::string& text) {
         out_ << path_ << (line > 0 ? ":" + std::to_string(line) : std::string()) << ": " << text
@@ -178,8 +183,7 @@ class BindingsCheck {
                 std::string text =
                     "event " + narrow(*key) + " changes property \"" + narrow(property) + "\"";
                 if (const auto earlier = keys.find(*key); earlier != keys.end()) {
-                    text +=
-                        " (replaces the binding of line " + std::to_string(earlier->second) + ")";
+                    text += " (replaces " + bindingAt(earlier->second) + ")";
                     ++findings_;
                 } else {
                     ++storedEvents_;
@@ -231,8 +235,7 @@ class BindingsCheck {
                                    (command ? "command \"" + narrow(*command) + "\""
                                             : std::string("empty fields (no <target>)"));
                 if (const auto earlier = names.find(property); earlier != names.end()) {
-                    text += " (registered twice; replaces the binding of line " +
-                            std::to_string(earlier->second) + ")";
+                    text += " (registered twice; replaces " + bindingAt(earlier->second) + ")";
                     ++findings_;
                 } else {
                     ++storedProperties_;

@@ -158,7 +158,10 @@ void QorDiagnostics::poll() {
     if (!reader_.is_open()) {
         return;
     }
+    // A seek to where it stands makes the stream read the file again: without one, a stream that
+    // met the end once (mingw's) never sees what was written after it.
     reader_.clear();
+    reader_.seekg(0, std::ios::cur);
     std::string chunk;
     while (std::getline(reader_, chunk)) {
         if (reader_.eof()) {

@@ -87,7 +87,7 @@ TEST_F(DebugOutput, EachCategoryWritesItsOwnLinesAndNoneWritesNothing) {
           load + "UnloadUIApplet: no applet \"nobody\" version \"1\" is registered\n"},
          {xml, messages}},
         {"xml",
-         {xml + "report 40 XMLParser: initWithXMLString refused a text at line 1: "},
+         {xml + "report 40 XMLParser: initWithXMLString refused a text at line "},
          {load, messages}},
         {"messages",
          {messages + "enter depth=1 from=\"host\" command=\"MoveSlider\" targetType=\"Applet\" "

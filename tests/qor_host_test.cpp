@@ -130,14 +130,18 @@ TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
              at(file, 3) + "event slider.changed changes property \"volume\"",
              at(file, 4) + "event binding skipped: no <source> child",
              at(file, 5) + "unknown element <colour> in <binding> ignored",
-             at(file, 5) + "event slider.changed changes property \"again\" (replaces the binding "
-                           "of line 3)",
+             at(file, 5) + "event slider.changed changes property \"again\" (replaces " +
+                 (qor::test::domTellsLines() ? "the binding of line 3" : "an earlier binding") +
+                 ")",
              at(file, 8) + "property binding skipped: empty or missing propertyName",
              at(file, 9) + "property binding has no <target>: the instance is told with an empty "
                            "command",
              at(file, 9) + "property \"volume\" is told as empty fields",
-             at(file, 10) + "property \"volume\" is told as command \"SetText\" (registered twice; "
-                            "replaces the binding of line 9)",
+             at(file, 10) +
+                 "property \"volume\" is told as command \"SetText\" (registered twice; "
+                 "replaces " +
+                 (qor::test::domTellsLines() ? "the binding of line 9" : "an earlier binding") +
+                 ")",
              std::string("summary: 1 event binding and 1 property binding stored, 2 skipped; "
                          "LoadBindings answers \"true\"; 6 findings\n"),
          }) {
@@ -298,7 +302,8 @@ TEST(QorHost, StopOnFailureVersionAndWholePayloads) {
     EXPECT_TRUE(std::regex_match(version.output, std::regex("qor-host [0-9]+\\.[0-9]+\\.[0-9]+\n")))
         << version.output;
 
-    const std::string wholePath = std::string(QOR_SAMPLE_LABEL) + "\"/>";
+    const std::string wholePath =
+        std::filesystem::path(QOR_SAMPLE_LABEL).make_preferred().string() + "\"/>";
     EXPECT_THAT(qorHost("run").output, Not(HasSubstr(wholePath)));
     const ToolRun full = qorHost("run --full");
     EXPECT_THAT(full.output, HasSubstr(wholePath));
