@@ -10,6 +10,7 @@
 #include "recording_core.h"
 #include "scenario_runner.h"
 #include "xml/xml_parser.h"
+#include "xml_file.h"
 
 namespace qor::host {
 
@@ -73,7 +74,7 @@ int checkApplet(const std::string& path, std::ostream& out) {
     const std::u16string widePath = platform::fromUtf8(path);
     const platform::DynamicLibrary library = platform::DynamicLibrary::open(widePath);
     if (!library.isOpen()) {
-        out << path << ": cannot be loaded: " << library.error() << '\n';
+        out << path << resolvedFromHere(path) << ": cannot be loaded: " << library.error() << '\n';
         return kExitBadInput;
     }
     const auto initialize = reinterpret_cast<decltype(&::initialize)>(library.symbol("initialize"));

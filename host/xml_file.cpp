@@ -11,6 +11,15 @@
 
 namespace qor::host {
 
+std::string resolvedFromHere(const std::string& path) {
+    const std::filesystem::path given(path);
+    std::error_code ignored;
+    if (given.is_absolute() || !given.has_parent_path()) {
+        return "";
+    }
+    return " (" + std::filesystem::absolute(given, ignored).lexically_normal().string() + ")";
+}
+
 std::string unusableFile(const std::string& path, int error) {
     std::error_code ignored;
     const std::filesystem::path resolved =

@@ -17,6 +17,11 @@ void loadXmlText(const std::string& path, const std::string& text, xml::XMLParse
 // A file's text; throws HostError with the system's reason when it cannot be read.
 std::string readTextFile(const std::string& path);
 
+// " (/abs/dir/lib.so)": where a relative path with a directory part resolves from the current
+// directory, for messages; empty for an absolute path and a bare name (which the loader looks up
+// on its search path).
+std::string resolvedFromHere(const std::string& path);
+
 // Why a file named by `path` cannot be used: the system's reason for `error` (an errno value),
 // and the path it resolves to when that differs.
 std::string unusableFile(const std::string& path, int error);

@@ -364,6 +364,10 @@ TEST(QorHost, CheckAppletTellsWhichOwnExportsAnAppletHas) {
     const ToolRun missing = qorHost("check-applet /nowhere/applet.so");
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_THAT(missing.output, HasSubstr("/nowhere/applet.so: cannot be loaded"));
+    // A relative path is named with where it led from the current directory.
+    const ToolRun relative = qorHost("check-applet nowhere/applet.so", "2>&1", kScenarios);
+    EXPECT_THAT(relative.output, HasSubstr("nowhere/applet.so ("));
+    EXPECT_THAT(relative.output, HasSubstr("applet.so): cannot be loaded: "));
     EXPECT_EQ(qorHost("check-applet").exitCode, 2);
 }
 
