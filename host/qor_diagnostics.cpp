@@ -1,6 +1,7 @@
 #include "qor_diagnostics.h"
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 #include <system_error>
 
