@@ -113,7 +113,8 @@ TEST(QorHost, LoadFailuresCarryThePlatformsReason) {
     EXPECT_THAT(applet.output, HasSubstr(narrow(qor::test::loadFailureReasons().missingFile)));
     const ToolRun library = qorHost("run --library /nowhere/libqor.so");
     EXPECT_EQ(library.exitCode, 3);
-    EXPECT_THAT(library.output, HasSubstr("cannot load /nowhere/libqor.so: "));
+    // On Windows a path without a drive resolves onto the current one, and is named so.
+    EXPECT_THAT(library.output, HasSubstr("cannot load /nowhere/libqor.so"));
     EXPECT_THAT(library.output, HasSubstr(narrow(qor::test::loadFailureReasons().missingFile)));
 }
 
@@ -363,7 +364,8 @@ TEST(QorHost, CheckAppletTellsWhichOwnExportsAnAppletHas) {
 
     const ToolRun missing = qorHost("check-applet /nowhere/applet.so");
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_THAT(missing.output, HasSubstr("/nowhere/applet.so: cannot be loaded"));
+    EXPECT_THAT(missing.output, HasSubstr("/nowhere/applet.so"));
+    EXPECT_THAT(missing.output, HasSubstr(": cannot be loaded: "));
     // A relative path is named with where it led from the current directory.
     const ToolRun relative = qorHost("check-applet nowhere/applet.so", "2>&1", kScenarios);
     EXPECT_THAT(relative.output, HasSubstr("nowhere/applet.so ("));
