@@ -22,8 +22,9 @@ bool waitFor(int socket, short events, const Deadline& deadline) {
     }
 }
 
+// Interrupted, or not ready after all (EWOULDBLOCK is EAGAIN on Linux).
 bool retryable(int error) {
-    return error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
+    return error == EINTR || error == EAGAIN;
 }
 
 }  // namespace

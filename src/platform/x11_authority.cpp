@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
 
@@ -26,23 +25,19 @@ std::optional<std::string> readAuthorityFile(const char* path) {
     const FileDescriptor file(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat status {};
     if (!file.isOpen() || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size < 0 || static_cast<std::size_t>(status.st_size) > kMaxX11AuthorityFile) {
+        static_cast<std::size_t>(status.st_size) > kMaxX11AuthorityFile) {
         return std::nullopt;
     }
     std::string contents(static_cast<std::size_t>(status.st_size), '\0');
     std::size_t filled = 0;
-    while (filled < contents.size()) {
-        const ssize_t got = read(file.get(), contents.data() + filled, contents.size() - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;  // shortened meanwhile
-        }
+    ssize_t got = 0;
+    // Until it is full, or ends sooner (the file was shortened meanwhile).
+    while (filled < contents.size() &&
+           (got = read(file.get(), contents.data() + filled, contents.size() - filled)) > 0) {
         filled += static_cast<std::size_t>(got);
+    }
+    if (got < 0) {
+        return std::nullopt;
     }
     contents.resize(filled);
     return contents;

@@ -13,9 +13,10 @@ namespace qor::test {
 
 namespace {
 
+// `size` bytes of `value`, little-endian; zeros past its four.
 void put(std::string& bytes, uint32_t value, int size) {
     for (int i = 0; i < size; ++i) {
-        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+        bytes += static_cast<char>(i < 4 ? (value >> (8 * i)) & 0xFF : 0);
     }
 }
 
