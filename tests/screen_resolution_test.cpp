@@ -366,8 +366,6 @@ TEST_F(ScreenResolution, OnlyARegularAuthorityFileOfBoundedSizeIsRead) {
     writer.join();
 }
 
-constexpr int kSkipped = 77;
-
 // Makes this process (forked, with one thread) root of user, mount and network namespaces of its
 // own, with `settings` in place of /etc/resolv.conf, the loopback interface up, and a name server
 // on 127.0.0.1 that takes every question and answers none. False where the system forbids it.
@@ -399,44 +397,52 @@ bool isolatedWithSilentNameServer(const std::filesystem::path& settings) {
            bind(silent, reinterpret_cast<const sockaddr*>(&nameServer), sizeof nameServer) == 0;
 }
 
-// A host name the resolver cannot answer for (its name server takes the questions and never
-// replies) is given up on at the deadline, like a server that does not answer. Set up in a child
-// process with namespaces of its own, so that this machine's resolver settings can be replaced.
-TEST_F(ScreenResolution, NameLookUpSharesTheDeadline) {
+// Resolver settings that send every question to a name server that never answers.
+std::filesystem::path silentResolverSettings(const std::filesystem::path& directory) {
     const std::filesystem::path settings = directory / "resolv.conf";
     std::ofstream(settings) << "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n";
-    initializeQor();
+    return settings;
+}
+
+// True where a process may make the namespaces that isolatedWithSilentNameServer needs; tried
+// in a child that ends at once.
+bool namespacesAvailable(const std::filesystem::path& directory) {
+    const std::filesystem::path settings = silentResolverSettings(directory);
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
-        if (!isolatedWithSilentNameServer(settings)) {
-            _exit(kSkipped);
-        }
-        setenv("DISPLAY", "qor-unanswered-host:0", 1);
-        const Reply loaded = loadApplet(u"screen", u"1", u"w1", QOR_FIXTURE_APPLET);
-        // exit, not _exit: a coverage build writes the child's profile at exit.
-        std::exit(loaded.text == u"true" && applets.initializeArguments.size() == 1 &&
-                          applets.initializeArguments[0].find(u"<dpi_x>0</dpi_x>") !=
-                              std::u16string::npos
-                      ? 0
-                      : 1);
+        _exit(isolatedWithSilentNameServer(settings) ? 0 : 1);
     }
-    ASSERT_GT(child, 0);
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > limit) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            FAIL() << "the load waited for the name server past its deadline";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kSkipped) {
+    int status = 1;
+    waitpid(child, &status, 0);
+    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A host name the resolver cannot answer for (its name server takes the questions and never
+// replies; this resolver would wait 30 s) is given up on at the deadline, like a server that does
+// not answer, and the applet is loaded with 0 dpi. Measured in a process of its own, whose
+// resolver settings can be replaced.
+TEST_F(ScreenResolution, NameLookUpSharesTheDeadline) {
+    if (!namespacesAvailable(directory)) {
         GTEST_SKIP() << "user, mount and network namespaces are not available";
     }
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the applet was told 0 dpi, the load succeeded";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, with one thread
+    const auto measureBehindSilentNameServer = [this] {
+        if (!isolatedWithSilentNameServer(silentResolverSettings(directory))) {
+            std::exit(2);
+        }
+        initializeQor();
+        setenv("DISPLAY", "qor-unanswered-host:0", 1);
+        const auto start = std::chrono::steady_clock::now();
+        const Reply loaded = loadApplet(u"screen", u"1", u"w1", QOR_FIXTURE_APPLET);
+        const bool inTime = std::chrono::steady_clock::now() - start < std::chrono::seconds(10);
+        const bool zero =
+            applets.initializeArguments.size() == 1 &&
+            applets.initializeArguments[0].find(u"<dpi_x>0</dpi_x>") != std::u16string::npos;
+        std::exit(!inTime ? 3 : loaded.text != u"true" || !zero ? 4 : 0);
+    };
+    // 3: the load waited for the name server past its deadline; 4: it did not load with 0 dpi.
+    EXPECT_EXIT(measureBehindSilentNameServer(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -1,14 +1,21 @@
-// The X11 client's readers of what the environment gives it: DISPLAY, the authority file's
-// entries and the server's address as the file names it, and the Xft.dpi resource.
+// The X11 client's readers of what the environment gives it (DISPLAY, the authority file's
+// entries and the server's address as the file names it, the Xft.dpi resource) and its socket
+// calls.
 #include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
 
+#include "platform/file_descriptor.h"
+#include "platform/socket_io.h"
 #include "platform/x11_authority.h"
 #include "platform/x11_display_name.h"
 #include "platform/x11_resolution.h"
@@ -168,6 +175,47 @@ TEST(X11Resolution, XftDpiIsTheLastEntryWhenItIsABelievedNumber) {
     for (const auto& database : cases) {
         EXPECT_EQ(platform::xftDpi(database.resources), database.dpi) << database.resources;
     }
+}
+
+// A connected pair of stream sockets: the client's end and the server's.
+struct SocketPair {
+    SocketPair() {
+        int ends[2] = {-1, -1};
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        client = platform::FileDescriptor(ends[0]);
+        server = platform::FileDescriptor(ends[1]);
+    }
+    platform::FileDescriptor client, server;
+};
+
+TEST(SocketCalls, NeverWaitPastTheirDeadline) {
+    const auto soon = [] { return platform::Deadline::after(std::chrono::milliseconds(50)); };
+    char received[4];
+    {
+        SocketPair unread;  // a server that reads nothing: the socket's buffers fill up
+        EXPECT_FALSE(platform::sendAll(unread.client.get(), std::string(8 << 20, 'x'), soon()));
+    }
+    {
+        SocketPair gone;
+        gone.server.reset();
+        EXPECT_FALSE(platform::sendAll(gone.client.get(), "request", soon()));
+        EXPECT_FALSE(platform::receiveExact(gone.client.get(), received, 4, soon()));
+    }
+    {
+        SocketPair slow;  // three bytes of four, and then nothing
+        ASSERT_EQ(send(slow.server.get(), "abc", 3, 0), 3);
+        EXPECT_FALSE(platform::receiveExact(slow.client.get(), received, 4, soon()));
+        ASSERT_EQ(send(slow.server.get(), "defg", 4, 0), 4);
+        EXPECT_TRUE(platform::receiveExact(slow.client.get(), received, 4, soon()));
+        EXPECT_EQ(std::string(received, 4), "defg");
+    }
+    const platform::FileDescriptor socket(
+        ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    sockaddr_un nobody{};
+    nobody.sun_family = AF_UNIX;
+    std::memcpy(nobody.sun_path + 1, "qor-test-nobody", 15);
+    EXPECT_FALSE(platform::connectWithin(socket.get(), reinterpret_cast<const sockaddr*>(&nobody),
+                                         offsetof(sockaddr_un, sun_path) + 16, soon()));
 }
 
 }  // namespace
