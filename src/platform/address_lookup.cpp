@@ -48,7 +48,8 @@ struct Lookup {
 // good, since it will still write into them.
 class UnfinishedLookups {
   public:
-    UnfinishedLookups() = default;
+    // Room for all of them from the start, so that keeping one never fails.
+    UnfinishedLookups() { lookups_.reserve(kMaxUnfinishedLookups); }
     UnfinishedLookups(const UnfinishedLookups&) = delete;
     UnfinishedLookups& operator=(const UnfinishedLookups&) = delete;
     ~UnfinishedLookups() {
@@ -58,8 +59,10 @@ class UnfinishedLookups {
         }
     }
 
-    void add(std::unique_ptr<Lookup> lookup) { lookups_.push_back(std::move(lookup)); }
+    // Only while fewer than kMaxUnfinishedLookups are kept.
+    void add(std::unique_ptr<Lookup> lookup) noexcept { lookups_.push_back(std::move(lookup)); }
 
+    // Frees those the resolver is done with; how many are still running.
     std::size_t freeFinished() {
         std::erase_if(lookups_,
                       [](const std::unique_ptr<Lookup>& lookup) { return lookup->finished(); });
