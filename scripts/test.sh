@@ -4,7 +4,8 @@
 # UndefinedBehaviorSanitizer, then the Windows build (qor.dll for x64 and x86, cross-compiled
 # with mingw-w64): the x64 suite, the demo and the Windows SDK under Wine, the x86 DLL's tables.
 # Every stage runs even when an earlier one failed; the last line is the total over all stages,
-# "N passed, M failed", and the exit status is non-zero when anything failed.
+# "N passed, M failed, K skipped" (a skipped test never counts as passed), and the exit status is
+# non-zero when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/test-stages.sh

@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
+#include "support/allocation_failure.h"
 #include "support/fixture_applets.h"
 
 namespace qor::test {
@@ -156,6 +158,29 @@ TEST_F(AppletLifetime, AnAppletNobodyCouldRegisterKeepsRunning) {
     }
     worker.stop();
     _exit(0);
+}
+
+// Memory that runs out once the applet's initialize has run (here, for the copy of a long
+// instance identifier): the call is answered as every exhausted allocator is, with a null result;
+// the applet is finalized and leaves the process, and no record of the load stays behind, so the
+// next load initializes the applet anew.
+TEST_F(AppletLifetime, ALoadThatRunsOutOfMemoryLeavesNeitherRecordNorLibrary) {
+    initializeQor();
+    const std::string library = copyOf(QOR_FIXTURE_APPLET, "exhausted.so");
+    const std::u16string instance(20000, u'w');
+    std::optional<LargeAllocationsFail> exhausted;
+    applets.onInitialize = [&](const std::string&, const std::u16string&, const HostContext&) {
+        exhausted.emplace(16 * 1024);
+    };
+    const Reply failed = loadApplet(u"exhausted", u"1", instance, library);
+    exhausted.reset();
+    applets.onInitialize = nullptr;
+    EXPECT_EQ(failed.text, std::nullopt);
+    EXPECT_THAT(applets.calls,
+                ElementsAre("initialize exhausted.so", "finalize exhausted.so empty"));
+    EXPECT_FALSE(isMapped(library));
+    EXPECT_EQ(loadApplet(u"exhausted", u"1", instance, library).text, u"true");
+    EXPECT_THAT(applets.calls, Contains("initialize exhausted.so").Times(2));
 }
 
 TEST(AppletLifetimeWithoutHarness, UnloadingQorWithoutFinalizeLeavesItsAppletsRunning) {

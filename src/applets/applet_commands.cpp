@@ -28,6 +28,25 @@ struct AppletPayload {
     std::u16string instanceID;
 };
 
+// Drops a record created for a load from the list's pending records when the load is over,
+// also when it ends with an exception.
+class PendingRecord {
+  public:
+    PendingRecord(AppletList& list, std::shared_ptr<AppletRecord> record)
+        : list_(list), record_(std::move(record)) {}
+    PendingRecord(const PendingRecord&) = delete;
+    PendingRecord& operator=(const PendingRecord&) = delete;
+    ~PendingRecord() {
+        if (record_) {
+            list_.dropPending(record_);
+        }
+    }
+
+  private:
+    AppletList& list_;
+    std::shared_ptr<AppletRecord> record_;
+};
+
 std::u16string resultText(bool success) {
     return success ? u"true" : u"false";
 }
@@ -51,12 +70,9 @@ std::u16string handleLoadUIApplet(Message& message) {
         record = applets->createPending(payload.appletID, payload.appletVersion, appletPath);
         created = true;
     }
-    const bool loaded = loadApplet(record, payload.instanceID);
-    if (created) {
-        // Registered by a successful load; otherwise it is not kept anywhere.
-        applets->dropPending(record);
-    }
-    return resultText(loaded);
+    // Registered by a successful load; otherwise, however the load ends, it is kept nowhere.
+    const PendingRecord pending(*applets, created ? record : nullptr);
+    return resultText(loadApplet(record, payload.instanceID));
 }
 
 std::u16string handleUnloadUIApplet(Message& message) {

@@ -36,8 +36,10 @@ bool AppletList::registerApplet(const std::shared_ptr<AppletRecord>& record) {
     logLine(kLogProgress, LogComponent::kAppletManager,
             u"Registering Applet. Type:%s  ID:%s  Version:%s", record->appletType.c_str(),
             record->appletID.c_str(), record->appletVersion.c_str());
-    records_.push_back(record);
+    // Listed in both or in neither, also when memory runs out.
+    records_.reserve(records_.size() + 1);
     index_.emplace(Key{record->appletID, record->appletVersion}, record);
+    records_.push_back(record);
     dropPending(record);
     return true;
 }

@@ -80,6 +80,70 @@ bool releaseLibrary(AppletRecord& record, const char16_t* finalizeArgument) {
     return true;
 }
 
+// The rest of a load once the library is in the process: the applet's initialize, then the
+// record. `initialized` is set once initialize has been called.
+void completeLoad(const std::shared_ptr<AppletRecord>& record,
+                  const std::shared_ptr<AppletLibrary>& library, const std::u16string& instance,
+                  bool& initialized) {
+    // Held until initialize returns, whatever the applet does to its registration meanwhile.
+    const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
+    debugLibraryOpened(
+        record->appletID, record->appletVersion, record->appletPath,
+        {library->exports().initialize != nullptr, library->exports().processMessage != nullptr,
+         library->exports().finalize != nullptr});
+    const InitializeFunction initializeApplet = library->exports().initialize;
+    // Otherwise every message to the applet is answered "<undefined/>" and nothing says why.
+    if (library->exports().processMessage == nullptr) {
+        logApplets(kLogFailure, u"Applet ID - %s does not export processMessage",
+                   record->appletID.c_str());
+    }
+    const std::u16string arguments = commandLineArguments(*record, instance);
+    if (initializeApplet != nullptr) {
+        HostContext context{};
+        context.sendMessage = &processMessage;
+        context.logMessage = moduleState().logSlot;
+        debugScoped(
+            [&] {
+                return DebugScope::appletInitialize(record->appletID, record->appletVersion,
+                                                    instance, arguments);
+            },
+            [&] { return initializeApplet(arguments.c_str(), &context); });
+        initialized = true;
+    } else {
+        logApplets(kLogFailure, u"Unable to register callback function for  Applet ID - %s",
+                   record->appletID.c_str());
+    }
+    // A load nested in initialize may have put a reference of its own to this same library in the
+    // record; the record's one is released after finalize, so this one can go now.
+    if (record->library != library && record->library &&
+        record->library->holdsSameLibraryAs(*library)) {
+        library->release();
+    }
+    // A load and an unload nested in initialize took the record's library out again; this load
+    // still stands, with this library, and its unload will call finalize again.
+    if (!record->library) {
+        record->library = library;
+    }
+    record->loaded = true;
+    record->addInstance(instance);
+    // The registry as it is now: the applet's initialize may have called back into QOR.
+    moduleState().ensureAppletList()->registerApplet(record);
+}
+
+// Takes back a load that an exception interrupted, so that it leaves neither a loaded record nor
+// the library in the process: before initialize the library is simply let go; after it, the
+// applet's finalize is called first, as for an unload.
+void undoLoad(AppletRecord& record, const std::shared_ptr<AppletLibrary>& library,
+              bool initialized) {
+    if (initialized && record.library) {
+        releaseLibrary(record, u"");
+    }
+    if (record.library == library) {
+        record.library.reset();
+    }
+    library->release();
+}
+
 }  // namespace
 
 bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view instanceID) {
@@ -118,48 +182,14 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
         logApplets(kLogFailure, u"Load error: %s", reason.c_str());
         return false;
     }
-    // Held until initialize returns, whatever the applet does to its registration meanwhile.
-    const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
-    debugLibraryOpened(
-        record->appletID, record->appletVersion, record->appletPath,
-        {library->exports().initialize != nullptr, library->exports().processMessage != nullptr,
-         library->exports().finalize != nullptr});
-    const InitializeFunction initializeApplet = library->exports().initialize;
-    // Otherwise every message to the applet is answered "<undefined/>" and nothing says why.
-    if (library->exports().processMessage == nullptr) {
-        logApplets(kLogFailure, u"Applet ID - %s does not export processMessage",
-                   record->appletID.c_str());
+    // Until the load stands, an exception (only an exhausted allocator throws) takes it back.
+    bool initialized = false;
+    try {
+        completeLoad(record, library, instance, initialized);
+    } catch (...) {
+        undoLoad(*record, library, initialized);
+        throw;
     }
-    const std::u16string arguments = commandLineArguments(*record, instance);
-    if (initializeApplet != nullptr) {
-        HostContext context{};
-        context.sendMessage = &processMessage;
-        context.logMessage = moduleState().logSlot;
-        debugScoped(
-            [&] {
-                return DebugScope::appletInitialize(record->appletID, record->appletVersion,
-                                                    instance, arguments);
-            },
-            [&] { return initializeApplet(arguments.c_str(), &context); });
-    } else {
-        logApplets(kLogFailure, u"Unable to register callback function for  Applet ID - %s",
-                   record->appletID.c_str());
-    }
-    // A load nested in initialize may have put a reference of its own to this same library in the
-    // record; the record's one is released after finalize, so this one can go now.
-    if (record->library != library && record->library &&
-        record->library->holdsSameLibraryAs(*library)) {
-        library->release();
-    }
-    // A load and an unload nested in initialize took the record's library out again; this load
-    // still stands, with this library, and its unload will call finalize again.
-    if (!record->library) {
-        record->library = library;
-    }
-    record->loaded = true;
-    record->addInstance(instance);
-    // The registry as it is now: the applet's initialize may have called back into QOR.
-    moduleState().ensureAppletList()->registerApplet(record);
     return true;
 }
 

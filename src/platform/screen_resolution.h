@@ -13,10 +13,12 @@ struct ScreenResolution {
 };
 
 // Windows: the desktop window's device context (GetDeviceCaps, LOGPIXELSX and LOGPIXELSY).
-// Linux: measures the X11 display named by the environment, if one can be reached: the "Xft.dpi"
-// resource when set (what desktop toolkits honour), else the screen's size in pixels against its
-// size in millimetres. Without a display (none named, none there, authorization refused) the
-// result is 0 and 0. Nothing is ever printed (see X11Display).
-ScreenResolution screenResolution();
+// Linux: measures the X11 display named by the environment, if one can be reached, within two
+// seconds all told: the "Xft.dpi" resource when set (what desktop toolkits honour), else the
+// screen's size in pixels against its size in millimetres; a resolution outside the believed
+// range counts as none (see x11_resolution.h). Without a display (none named, none there,
+// authorization refused, no answer in time, exhausted memory) the result is 0 and 0. Nothing is
+// ever printed (see X11Display).
+ScreenResolution screenResolution() noexcept;
 
 }  // namespace qor::platform

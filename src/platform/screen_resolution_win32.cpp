@@ -6,7 +6,7 @@ namespace qor::platform {
 
 // The desktop window's device context: its logical resolution, horizontal then vertical, read
 // while the context is held. No context gives 0 and 0.
-ScreenResolution screenResolution() {
+ScreenResolution screenResolution() noexcept {
     ScreenResolution resolution;
     HWND desktop = GetDesktopWindow();
     HDC context = GetDC(desktop);

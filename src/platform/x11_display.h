@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
+
+#include "platform/deadline.h"
 
 namespace qor::platform {
 
@@ -16,37 +21,39 @@ struct X11Screen {
     uint16_t heightInMillimetres = 0;
 };
 
-// A connection to the X server that DISPLAY names, speaking just enough of the X11 protocol to
-// read the screens and a text property. Xlib and libxcb both write a server's refusal
-// ("Authorization required, ...") to standard error; this prints nothing: a display that cannot be
-// reached or that refuses the client gives a connection that is not open. It authenticates with the
-// MIT-MAGIC-COOKIE-1 entry of the authority file (XAUTHORITY, else ~/.Xauthority) that Xlib would
-// choose, and every wait is bounded, so a stalled server cannot hold its caller.
+// The longest property value that is read: 64 Ki units of 4 bytes, as requested.
+inline constexpr std::size_t kMaxX11PropertyBytes = std::size_t{65536} * 4;
+
+// Just enough of the X11 protocol to read the screens and a text property, spoken over a
+// connected stream socket that stays its owner's: a local or TCP connection to a real server, or
+// one end of a socket pair. Xlib and libxcb both write a server's refusal ("Authorization
+// required, ...") to standard error and wait without bound; this prints nothing, checks every
+// length the server sends before allocating anything for it, and waits no longer than the
+// deadline it is given.
 class X11Display {
   public:
-    // Connects to the display named by DISPLAY.
-    static X11Display open();
+    // The connection setup, little-endian, presenting a MIT-MAGIC-COOKIE-1 cookie when one is
+    // given. Nothing when the server refuses the client, asks for more authentication, sends a
+    // setup that does not hold together or without a screen, or does not answer in time.
+    static std::optional<X11Display> setUp(int socket, std::string_view cookie,
+                                           const Deadline& deadline);
 
-    X11Display(X11Display&& other) noexcept;
-    X11Display& operator=(X11Display&&) = delete;
-    X11Display(const X11Display&) = delete;
-    X11Display& operator=(const X11Display&) = delete;
-    ~X11Display();
-
-    bool isOpen() const { return socket_ >= 0; }
     const std::vector<X11Screen>& screens() const { return screens_; }
-    // The screen DISPLAY names (its ".screen" part), or null when there is no such screen.
-    const X11Screen* defaultScreen() const;
 
-    // The bytes of a window's property of type STRING (at most 256 KiB), or nothing.
-    std::optional<std::string> stringProperty(uint32_t window, uint32_t property);
+    // The bytes of a window's property of type STRING and format 8. Nothing when it is absent,
+    // of another type or format, longer than kMaxX11PropertyBytes (a value cut short is no
+    // value), refused with an error, when the reply does not hold together or does not arrive
+    // in time. Events that come before the reply are skipped.
+    std::optional<std::string> stringProperty(uint32_t window, uint32_t property,
+                                              const Deadline& deadline);
 
   private:
-    X11Display() = default;
+    X11Display(int socket, std::vector<X11Screen> screens)
+        : socket_(socket), screens_(std::move(screens)) {}
 
-    int socket_ = -1;
-    std::size_t defaultScreen_ = 0;
+    int socket_;
     std::vector<X11Screen> screens_;
+    uint16_t sequence_ = 0;  // of the last request sent
 };
 
 }  // namespace qor::platform
