@@ -135,7 +135,8 @@ def read_transcript(path):
         with open(path, encoding="utf-8", newline="\n") as file:
             lines = file.read().split("\n")
     except (OSError, UnicodeDecodeError) as error:
-        raise SystemExit("compare_transcripts: cannot read %s: %s" % (path, error))
+        print("compare_transcripts: cannot read %s: %s" % (path, error), file=sys.stderr)
+        sys.exit(2)
     variables, cases, at, complete = {}, [], "", False
     for number, line in enumerate(lines, 1):
         if not line.strip():
@@ -152,8 +153,9 @@ def read_transcript(path):
         while position < len(rest):
             match = _TOKEN.match(rest, position)
             if not match:
-                raise SystemExit("compare_transcripts: %s:%d: cannot read %r"
-                                 % (path, number, rest[position:position + 40]))
+                print("compare_transcripts: %s:%d: cannot read %r"
+                      % (path, number, rest[position:position + 40]), file=sys.stderr)
+                sys.exit(2)
             values[match.group(1)] = _value(match.group(2))
             position = match.end()
         if kind == "variable":
@@ -243,38 +245,62 @@ def describe_values(key, linux, windows):
 
 def describe_event(event, side):
     shown = " ".join("%s=%s" % (k, shorten(str(v), width=100)) for k, v in event.values.items())
-    return "    %s only: %s%s %s" % (side, "  " * event.depth, event.kind, shown)
+    return "    at %s, %s only: %s%s %s" % (event.at, side, "  " * event.depth, event.kind, shown)
+
+
+def compare_fields(left, right, out, summary):
+    out.append("    at %s, %s:" % (left.at, left.kind))
+    for key in dict.fromkeys(list(left.values) + list(right.values)):
+        l, r = left.values.get(key, "(absent)"), right.values.get(key, "(absent)")
+        if l != r:
+            lines, group = describe_values(key, str(l), str(r))
+            out.extend(lines)
+            summary[(left.kind, key, group)] += 1
+
+
+def steps_of(events):
+    """The events grouped by the corpus step they belong to, in order."""
+    groups = []
+    for event in events:
+        if not groups or groups[-1][0] != event.at:
+            groups.append((event.at, []))
+        groups[-1][1].append(event)
+    return groups
+
+
+def compare_step(a, b, out, summary):
+    """Aligns one step's events as they are, then, where they differ, by kind and depth, so that
+    the same event with other values is shown field by field."""
+    outer = difflib.SequenceMatcher(None, [e.key() for e in a], [e.key() for e in b],
+                                    autojunk=False)
+    for tag, i1, i2, j1, j2 in outer.get_opcodes():
+        if tag == "equal":
+            continue
+        left, right = a[i1:i2], b[j1:j2]
+        inner = difflib.SequenceMatcher(None, [(e.depth, e.kind) for e in left],
+                                        [(e.depth, e.kind) for e in right], autojunk=False)
+        for sub, k1, k2, m1, m2 in inner.get_opcodes():
+            if sub == "equal":
+                for one, other in zip(left[k1:k2], right[m1:m2]):
+                    compare_fields(one, other, out, summary)
+                continue
+            for event in left[k1:k2]:
+                out.append(describe_event(event, "linux"))
+                summary[(event.kind, "event", "linux only")] += 1
+            for event in right[m1:m2]:
+                out.append(describe_event(event, "windows"))
+                summary[(event.kind, "event", "windows only")] += 1
 
 
 def compare_case(linux, windows, summary):
+    """Lines describing how a case differs (none when it does not), step by step."""
     out = []
-    a, b = linux.events, windows.events
-    matcher = difflib.SequenceMatcher(None, [e.key() for e in a], [e.key() for e in b],
-                                      autojunk=False)
-    for tag, i1, i2, j1, j2 in matcher.get_opcodes():
-        if tag == "equal":
-            continue
-        pairs = list(zip(a[i1:i2], b[j1:j2])) if tag == "replace" else []
-        for left, right in pairs:
-            if left.kind == right.kind and left.depth == right.depth:
-                out.append("    at %s, %s:" % (left.at, left.kind))
-                for key in dict.fromkeys(list(left.values) + list(right.values)):
-                    l, r = left.values.get(key, "(absent)"), right.values.get(key, "(absent)")
-                    if l != r:
-                        lines, group = describe_values(key, str(l), str(r))
-                        out.extend(lines)
-                        summary[(left.kind, key, group)] += 1
-            else:
-                out.append(describe_event(left, "linux"))
-                out.append(describe_event(right, "windows"))
-                summary[(left.kind + " / " + right.kind, "event", "other event")] += 1
-        paired = len(pairs)
-        for event in a[i1 + paired:i2]:
-            out.append(describe_event(event, "linux"))
-            summary[(event.kind, "event", "linux only")] += 1
-        for event in b[j1 + paired:j2]:
-            out.append(describe_event(event, "windows"))
-            summary[(event.kind, "event", "windows only")] += 1
+    left, right = steps_of(linux.events), steps_of(windows.events)
+    if [at for at, _ in left] != [at for at, _ in right]:
+        out.append("    the steps differ: the replay stopped early on one side")
+        summary[("case", "steps", "replay stopped")] += 1
+    for (_, a), (_, b) in zip(left, right):
+        compare_step(a, b, out, summary)
     return out
 
 

@@ -108,6 +108,9 @@ class Expander {
             const auto [count, afterCount] = group(raw, at + 6);
             const auto [text, next] = group(raw, afterCount);
             const unsigned long times = number(expand(count, index), 10);
+            if (times > 10'000'000) {
+                fail("\\repeat takes at most 10,000,000 repetitions");
+            }
             if (text.find(u"\\i") == std::u16string_view::npos) {
                 const std::u16string once = expand(text, index);
                 out.reserve(out.size() + once.size() * times);

@@ -84,8 +84,11 @@ void Replay::play(const CorpusCase& corpusCase) {
         } else {
             call(qor_.processMessageFunction(), "host.send", step.message);
         }
+        // A step that brings the replay down leaves the transcript up to the step before.
+        out_.flush();
     }
     if (!finalized) {
+        out_ << "# " << corpusCase.location << " (the case's end)\n";
         finalize();
     }
     TranscriptLine(out_, 0, "case.end")
