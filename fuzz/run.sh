@@ -2,13 +2,14 @@
 # Builds the fuzzers (clang, libFuzzer, ASan, UBSan) and runs each for SECONDS, starting from the
 # checked-in seed corpus and dictionary. A finding is written to build/fuzz/findings/ and fails
 # the run.
-#   fuzz/run.sh [SECONDS] [TARGET...]      targets: process_message xml_parser x11_server (default: all)
+#   fuzz/run.sh [SECONDS] [TARGET...]      targets: process_message xml_parser x11_server
+#                                          load_bindings_payload (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(process_message xml_parser x11_server)
+[ ${#targets[@]} -gt 0 ] || targets=(process_message xml_parser x11_server load_bindings_payload)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

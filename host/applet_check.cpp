@@ -10,6 +10,7 @@
 #include "recording_core.h"
 #include "scenario_runner.h"
 #include "xml/xml_parser.h"
+#include "xml_file.h"
 
 namespace qor::host {
 
@@ -73,7 +74,7 @@ int checkApplet(const std::string& path, std::ostream& out) {
     const std::u16string widePath = platform::fromUtf8(path);
     const platform::DynamicLibrary library = platform::DynamicLibrary::open(widePath);
     if (!library.isOpen()) {
-        out << path << ": cannot be loaded: " << library.error() << '\n';
+        out << path << resolvedFromHere(path) << ": cannot be loaded: " << library.error() << '\n';
         return kExitBadInput;
     }
     const auto initialize = reinterpret_cast<decltype(&::initialize)>(library.symbol("initialize"));
@@ -104,7 +105,9 @@ int checkApplet(const std::string& path, std::ostream& out) {
     }
     if (finalize != nullptr) {
         out << "finalize(\"\")\n";
-        out << "  returned " << finalize(u"") << '\n';
+        // Called before anything of its line is written: what it logs comes first.
+        const int32_t finalized = finalize(u"");
+        out << "  returned " << finalized << '\n';
     }
     shown = nullptr;
 

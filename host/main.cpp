@@ -6,6 +6,7 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "applet_check.h"
@@ -42,6 +43,8 @@ exit codes of run: 0 every expectation held, 1 an expectation failed,
                    2 bad usage or an unusable file, 3 libqor.so cannot be loaded
 exit codes of check-bindings: 0 LoadBindings stores every binding as written and answers "true",
                    1 it would skip or replace a binding or answer "false" (a section missing),
+                     or an attribute or element is not the bindings document's, or a binding
+                     lacks its id, event, command or propertyName
                    2 bad usage or an unusable file
 exit codes of check-applet: 0 all three exports are the library's own and initialize returned 0,
                    1 an export is missing or initialize did not return 0,
@@ -87,7 +90,15 @@ CommandLine parse(int argc, char** argv) {
             line.options.library = value();
         } else if (word == "--applets") {
             // Only paths inside a scenario are taken from the scenario's directory.
-            line.applets = std::filesystem::absolute(value()).lexically_normal().string();
+            const std::string& given = value();
+            line.applets = std::filesystem::absolute(given).lexically_normal().string();
+            std::error_code error;
+            if (!std::filesystem::is_directory(line.applets, error)) {
+                throw HostError(
+                    "--applets " + given, 0,
+                    "not a directory: " + (error ? error.message() : std::string("it is a file")) +
+                        (line.applets != given ? " (" + line.applets + ")" : ""));
+            }
         } else if (word == "--quiet") {
             line.options.trace.quiet = true;
         } else if (word == "--full") {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/utf8.h"
+#include "xml_file.h"
 
 namespace qor::host {
 
@@ -23,7 +24,8 @@ Function exportOf(const platform::DynamicLibrary& library, const char* name,
 QorModule::QorModule(const std::string& path)
     : library_(platform::DynamicLibrary::open(platform::fromUtf8(path))) {
     if (!library_.isOpen()) {
-        throw std::runtime_error("cannot load " + path + ": " + library_.error());
+        throw std::runtime_error("cannot load " + path + resolvedFromHere(path) + ": " +
+                                 library_.error());
     }
     initialize_ = exportOf<decltype(initialize_)>(library_, "initialize", path);
     processMessage_ = exportOf<decltype(processMessage_)>(library_, "processMessage", path);

@@ -5,10 +5,23 @@
 
 #include "element_start.h"
 #include "host_error.h"
+#include "load_bindings_payload.h"
 #include "platform/utf8.h"
 #include "xml_file.h"
 
 namespace qor::host {
+
+std::string ScenarioStep::label(int at) const {
+    if (at > 0) {
+        return "line " + std::to_string(at);
+    }
+    return "step " + std::to_string(number) + " (" +
+           (kind == Kind::kFinalize ? std::string("finalize") : narrow(message.command)) + ")";
+}
+
+std::string located(const std::string& path, const ScenarioStep& step, int line) {
+    return line > 0 ? path + ":" + std::to_string(line) : path + ": " + step.label(line);
+}
 
 namespace {
 
@@ -43,7 +56,9 @@ class ScenarioReader {
                     scenario.locale = catalogue.at(u"locale");
                 }
             } else {
+                reading_ = name;
                 scenario.steps.push_back(step(name, e));
+                reading_.clear();
             }
         });
         return scenario;
@@ -51,7 +66,14 @@ class ScenarioReader {
 
   private:
     [[noreturn]] void fail(const xml::XmlNode& node, const std::string& message) {
-        throw HostError(path_, starts_.lineOf(document_, node), message);
+        const int line = starts_.lineOf(document_, node);
+        if (line == 0 && !reading_.empty()) {
+            // No line to name: the step's number and element.
+            throw HostError(
+                path_, 0,
+                "step " + std::to_string(steps_) + " (<" + narrow(reading_) + ">): " + message);
+        }
+        throw HostError(path_, line, message);
     }
 
     // The element's attributes, each expanded; an attribute not in `known` is an error.
@@ -102,12 +124,15 @@ class ScenarioReader {
         if (file.is_relative()) {
             file = std::filesystem::path(path_).parent_path() / file;
         }
-        return file.string();
+        // The platform's separator throughout: on Windows an applet's directory is what comes
+        // before its path's last backslash.
+        return file.make_preferred().string();
     }
 
     ScenarioStep step(const std::u16string& name, const xml::XmlElement& element) {
         ScenarioStep step;
         step.line = starts_.lineOf(document_, element);
+        step.number = ++steps_;
         const std::set<std::u16string> expectations = {u"expect", u"expectContains"};
         const auto with = [&](std::set<std::u16string> known) {
             known.insert(expectations.begin(), expectations.end());
@@ -135,17 +160,15 @@ class ScenarioReader {
             const xml::AttributeMap a =
                 with({u"appletID", u"appletVersion", u"instanceID", u"file"});
             const std::string file = filePath(element, required(element, a, u"file"));
+            // Well formed (so that a mistake is named with its line), then sent as a host sends
+            // it: the file's text in the payload the SDK builds.
+            const std::string text = readTextFile(file);
             xml::XMLParser bindings;
-            loadXmlFile(file, bindings);
-            std::u16string markup;
-            bindings.getXMLString(markup);
+            loadXmlText(file, text, bindings);
             step.message.command = u"LoadBindings";
-            step.message.data =
-                u"<applet><CommandLineArguments><appletID>" +
-                escaped(required(element, a, u"appletID")) + u"</appletID><appletVersion>" +
-                escaped(attributeOr(a, u"appletVersion")) + u"</appletVersion><instanceID>" +
-                escaped(required(element, a, u"instanceID")) + u"</instanceID>" + markup +
-                u"</CommandLineArguments></applet>";
+            step.message.data = loadBindingsPayload(file, text, required(element, a, u"appletID"),
+                                                    attributeOr(a, u"appletVersion"),
+                                                    required(element, a, u"instanceID"));
             readExpectations(a, step);
         } else if (name == u"send") {
             const xml::AttributeMap a =
@@ -279,6 +302,8 @@ class ScenarioReader {
     }
 
     std::string path_;
+    std::u16string reading_;  // the step element being read
+    int steps_ = 0;           // steps begun so far
     std::map<std::string, std::string> variables_;
     std::string text_;
     ElementStarts starts_;

@@ -30,13 +30,19 @@ struct LogExpectation {
 struct ScenarioStep {
     enum class Kind { kSend, kFinalize };
 
-    int line = 0;
+    int line = 0;    // 0 where the XML DOM tells no lines (Windows)
+    int number = 0;  // 1 for the first step
     Kind kind = Kind::kSend;
     OutgoingMessage message;
     std::optional<std::u16string> expectReply;
     std::optional<std::u16string> expectReplyContains;
     std::vector<CoreExpectation> expectCore;
     std::vector<LogExpectation> expectLog;
+
+    // How messages name the step, or one of its expectations (at `line`): "line 12", else
+    // "step 3 (MoveSlider)".
+    std::string label(int at) const;
+    std::string label() const { return label(line); }
 };
 
 // A scenario file:
@@ -62,7 +68,10 @@ struct Scenario {
     std::vector<ScenarioStep> steps;
 };
 
-// Reads a scenario; throws HostError naming the file and line when it cannot be used.
+// "FILE:LINE", else "FILE: step 3 (MoveSlider)": where a step or expectation is, for messages.
+std::string located(const std::string& path, const ScenarioStep& step, int line);
+
+// Reads a scenario; throws HostError naming the file and line (or step) when it cannot be used.
 Scenario loadScenario(const std::string& path, const std::map<std::string, std::string>& variables);
 
 }  // namespace qor::host

@@ -1,7 +1,6 @@
 #include "trace.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 
 #include "xml_file.h"
@@ -10,19 +9,58 @@ namespace qor::host {
 
 namespace {
 
-std::string addressee(const std::u16string& targetType, const std::u16string& targetID,
-                      const std::u16string& targetVersion, const std::u16string& instance) {
-    std::string text = narrow(targetType) + " " + narrow(targetID);
+std::string addressee(const std::string& targetType, const std::string& targetID,
+                      const std::string& targetVersion) {
+    std::string text = targetType + " " + targetID;
     if (!targetVersion.empty()) {
-        text.append(" ").append(narrow(targetVersion));
-    }
-    if (!instance.empty()) {
-        text.append(" [").append(narrow(instance)).append("]");
+        text.append(" ").append(targetVersion);
     }
     return text;
 }
 
-std::string quoted(const std::optional<std::u16string>& reply, std::size_t width) {
+// The value of attribute `name`, or the text of element `name`, in a payload's markup; empty when
+// it has neither.
+std::string valueIn(const std::string& markup, const std::string& name) {
+    for (std::size_t at = markup.find(name); at != std::string::npos;
+         at = markup.find(name, at + 1)) {
+        const char before = at > 0 ? markup[at - 1] : '\0';
+        const std::size_t after = at + name.size();
+        if (before == '<' && after < markup.size() && markup[after] == '>') {
+            const std::size_t end = markup.find('<', after);
+            return end == std::string::npos ? "" : markup.substr(after + 1, end - after - 1);
+        }
+        if ((before == ' ' || before == '\t' || before == '\n') && after + 1 < markup.size() &&
+            markup[after] == '=' && (markup[after + 1] == '"' || markup[after + 1] == '\'')) {
+            const std::size_t end = markup.find(markup[after + 1], after + 2);
+            return end == std::string::npos ? "" : markup.substr(after + 2, end - after - 2);
+        }
+    }
+    return "";
+}
+
+// The instance a message is for: its target's, else its sender's, else the one its payload
+// names (LoadUIApplet, LoadBindings, RegisterProperties, an applet's event).
+std::string instanceOf(const std::string& targetInstanceID, const std::string& sourceInstanceID,
+                       const std::string& data) {
+    if (!targetInstanceID.empty()) {
+        return targetInstanceID;
+    }
+    if (!sourceInstanceID.empty()) {
+        return sourceInstanceID;
+    }
+    for (const char* name : {"instanceID", "targetInstanceID", "appletInstanceID"}) {
+        if (std::string instance = valueIn(data, name); !instance.empty()) {
+            return instance;
+        }
+    }
+    return "";
+}
+
+std::string withInstance(const std::string& text, const std::string& instance) {
+    return instance.empty() ? text : text + " [" + instance + "]";
+}
+
+std::string quoted(const std::optional<std::string>& reply, std::size_t width) {
     return reply ? std::string("\"").append(Trace::summary(*reply, width)).append("\"")
                  : std::string("null");
 }
@@ -37,24 +75,10 @@ std::string mermaidLabel(std::string text) {
     return text;
 }
 
-// QOR handles these itself; every other message addressed to an applet is handed to it.
-bool isQorCommand(const std::u16string& command) {
-    static const std::array<std::u16string_view, 7> kCommands = {
-        u"LoadUIApplet",         u"UnloadUIApplet", u"LoadBindings",      u"PropertyChange",
-        u"ListenPropertyChange", u"LocalizeData",   u"GetLocaleForApplet"};
-    return std::find(kCommands.begin(), kCommands.end(), command) != kCommands.end();
-}
-
-// The value of attribute `name` in a payload's markup, or empty.
-std::u16string attributeIn(const std::u16string& markup, const std::u16string& name) {
-    const std::size_t at = markup.find(name + u"=");
-    const std::size_t open = at == std::u16string::npos ? at : at + name.size() + 1;
-    if (open == std::u16string::npos || open >= markup.size() ||
-        (markup[open] != u'"' && markup[open] != u'\'')) {
-        return u"";
-    }
-    const std::size_t close = markup.find(markup[open], open + 1);
-    return close == std::u16string::npos ? u"" : markup.substr(open + 1, close - open - 1);
+// "slider 1.0": an applet as the text names it.
+std::string appletShown(const QorEvent& event) {
+    const std::string version = event["appletVersion"];
+    return version.empty() ? event["applet"] : event["applet"] + " " + version;
 }
 
 constexpr std::size_t kPayloadWidth = 72;
@@ -62,10 +86,10 @@ constexpr std::size_t kReplyWidth = 60;
 
 }  // namespace
 
-std::string Trace::summary(const std::u16string& data, std::size_t width) {
+std::string Trace::summary(const std::string& data, std::size_t width) {
     std::string text;
     bool space = false;
-    for (char c : narrow(data)) {
+    for (char c : data) {
         if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
             space = !text.empty();
             continue;
@@ -83,17 +107,18 @@ std::string Trace::summary(const std::u16string& data, std::size_t width) {
     return text;
 }
 
-std::string Trace::payload(const std::u16string& data) const {
+std::string Trace::payload(const std::string& data) const {
     return data.empty() ? "" : "  " + summary(data, options_.fullPayloads ? 0 : kPayloadWidth);
 }
 
 std::string Trace::replyText(const std::optional<std::u16string>& reply) const {
-    return quoted(reply, options_.fullPayloads ? 0 : kReplyWidth);
+    return quoted(reply ? std::optional<std::string>(narrow(*reply)) : std::nullopt,
+                  options_.fullPayloads ? 0 : kReplyWidth);
 }
 
-void Trace::line(int depth, const std::string& text) {
+void Trace::line(const std::string& text) {
     if (!options_.quiet) {
-        out_ << std::string(static_cast<std::size_t>(2 + depth * 4), ' ') << text << '\n';
+        out_ << std::string(2 + open_.size() * 4, ' ') << text << '\n';
     }
 }
 
@@ -102,10 +127,31 @@ void Trace::arrow(const std::string& from, const std::string& to, bool reply,
     diagram_.push_back("    " + from + (reply ? "-->>" : "->>") + to + ": " + mermaidLabel(label));
 }
 
+void Trace::open(const std::string& caller, const std::string& callee, const std::string& shownFrom,
+                 const std::string& shownTo, const std::string& what, const std::string& instance,
+                 const std::string& data, const std::string& step) {
+    line((step.empty() ? "" : step + "  ") + shownFrom + " -> " + shownTo + "  " +
+         withInstance(what, instance) + payload(data));
+    const std::size_t command = what.find(" to ");
+    arrow(caller, callee, false, withInstance(what.substr(0, command), instance));
+    open_.push_back(Open{callee, shownFrom + " <- " + shownTo, caller, instance});
+}
+
+void Trace::close(const std::string& answer) {
+    if (open_.empty()) {
+        line(answer);
+        return;
+    }
+    const Open call = open_.back();
+    open_.pop_back();
+    line(call.shown + "  " + answer);
+    arrow(call.callee, call.caller, true, withInstance(answer, call.instance));
+}
+
 // The participant's name in the diagram: the applet's identifier with anything but letters,
 // digits and '_' replaced, declared at its first appearance.
-std::string Trace::participant(const std::u16string& appletID) {
-    std::string name = narrow(appletID);
+std::string Trace::participant(const std::string& appletID) {
+    std::string name = appletID;
     for (char& c : name) {
         if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '_') {
             c = '_';
@@ -113,95 +159,108 @@ std::string Trace::participant(const std::u16string& appletID) {
     }
     name = "applet_" + name;
     const std::string declaration =
-        "    participant " + name + " as " + mermaidLabel(narrow(appletID)) + "\n";
+        "    participant " + name + " as " + mermaidLabel(appletID) + "\n";
     if (std::find(applets_.begin(), applets_.end(), declaration) == applets_.end()) {
         applets_.push_back(declaration);
     }
     return name;
 }
 
-void Trace::hostSends(int sourceLine, const OutgoingMessage& message) {
-    line(0, "line " + std::to_string(sourceLine) + "  Host -> QOR  " + narrow(message.command) +
-                " to " +
-                addressee(message.targetType, message.targetID, message.targetVersion,
-                          message.targetInstanceID) +
-                payload(message.data));
-    arrow("Host", "QOR", false, narrow(message.command));
-    pending_ = Pending{message, diagram_.size(), false};
+template <typename Message>
+void Trace::openMessage(const std::string& from, const std::string& to, const Message& m,
+                        const std::string& step) {
+    open(from, to, from, to,
+         narrow(m.command) + " to " +
+             addressee(narrow(m.targetType), narrow(m.targetID), narrow(m.targetVersion)),
+         instanceOf(narrow(m.targetInstanceID), narrow(m.sourceInstanceID), narrow(m.data)),
+         narrow(m.data), step);
+}
+
+void Trace::hostSends(const std::string& step, const OutgoingMessage& message) {
+    openMessage("Host", "QOR", message, step);
 }
 
 void Trace::hostReceives(const std::optional<std::u16string>& reply) {
-    line(0, "Host <- QOR  " + replyText(reply));
-    if (pending_) {
-        const OutgoingMessage& sent = pending_->message;
-        if (sent.command == u"LoadUIApplet" && reply == u"true") {
-            participant(attributeIn(sent.data, u"appletID"));
-        } else if (sent.targetType == u"Applet" && !isQorCommand(sent.command) &&
-                   !pending_->reachedCore && reply && *reply != u"<undefined/>") {
-            // Handed to the applet: its call comes before whatever it did meanwhile.
-            const std::string applet = participant(sent.targetID);
-            diagram_.insert(diagram_.begin() + static_cast<std::ptrdiff_t>(pending_->arrowIndex),
-                            "    QOR->>" + applet + ": " + mermaidLabel(narrow(sent.command)));
-            arrow(applet, "QOR", true, quoted(reply, kReplyWidth));
-        }
-        pending_.reset();
-    }
-    arrow("QOR", "Host", true, quoted(reply, kReplyWidth));
+    close(replyText(reply));
 }
 
 void Trace::coreReceives(const ReceivedMessage& message) {
-    if (pending_ && message.depth == 0 && message.command == pending_->message.command &&
-        message.targetID == pending_->message.targetID) {
-        pending_->reachedCore = true;
-    }
-    line(message.depth + 1, "QOR -> Core  " + narrow(message.command) + " to " +
-                                addressee(message.targetType, message.targetID,
-                                          message.targetVersion, message.targetInstanceID) +
-                                payload(message.data));
-    arrow("QOR", "Core", false, narrow(message.command));
+    openMessage("QOR", "Core", message);
 }
 
-void Trace::coreReplies(const ReceivedMessage& message,
-                        const std::optional<std::u16string>& reply) {
-    line(message.depth + 1, "QOR <- Core  " + replyText(reply));
-    arrow("Core", "QOR", true, quoted(reply, kReplyWidth));
+void Trace::coreReplies(const ReceivedMessage&, const std::optional<std::u16string>& reply) {
+    close(replyText(reply));
 }
 
-void Trace::coreSends(const OutgoingMessage& message, int depth) {
-    line(depth + 1, "Core -> QOR  " + narrow(message.command) + " to " +
-                        addressee(message.targetType, message.targetID, message.targetVersion,
-                                  message.targetInstanceID) +
-                        payload(message.data));
-    arrow("Core", "QOR", false, narrow(message.command));
-    coreSendArrows_.push_back(diagram_.size());
+void Trace::coreSends(const OutgoingMessage& message) {
+    openMessage("Core", "QOR", message);
 }
 
-void Trace::coreIsAnswered(const OutgoingMessage& message,
-                           const std::optional<std::u16string>& reply, int depth) {
-    const std::size_t at = coreSendArrows_.empty() ? diagram_.size() : coreSendArrows_.back();
-    if (!coreSendArrows_.empty()) {
-        coreSendArrows_.pop_back();
+void Trace::coreIsAnswered(const OutgoingMessage&, const std::optional<std::u16string>& reply) {
+    close(replyText(reply));
+}
+
+// What QOR's diagnostics tell of the applets: QOR's calls of them, and the messages they send QOR.
+// What the host and Core see for themselves is shown from there.
+void Trace::qor(const QorEvent& event) {
+    if (event.category != "messages") {
+        return;
     }
-    if (message.command == u"ListenPropertyChange" && reply == u"true") {
-        // "true": a property binding matched, and QOR told the applet in its own terms.
-        diagram_.insert(
-            diagram_.begin() + static_cast<std::ptrdiff_t>(at),
-            "    QOR->>" + participant(message.targetID) + ": HandlePropertyChangeFromBL");
+    const auto answerOf = [this](const QorEvent& e) {
+        if (e.has("result")) {
+            return e["result"];
+        }
+        return quoted(e.has("answer") ? std::optional<std::string>(e["answer"]) : std::nullopt,
+                      options_.fullPayloads ? 0 : kReplyWidth);
+    };
+    if (event.kind == "enter") {
+        const bool fromApplet = event["from"] == "applet";
+        entered_.push_back(fromApplet);
+        if (fromApplet) {
+            open(participant(event["applet"]), "QOR", appletShown(event), "QOR",
+                 event["command"] + " to " +
+                     addressee(event["targetType"], event["targetID"], event["targetVersion"]),
+                 instanceOf(event["targetInstanceID"], event["sourceInstanceID"], event["data"]),
+                 event["data"]);
+        }
+    } else if (event.kind == "answer") {
+        const bool fromApplet = !entered_.empty() && entered_.back();
+        if (!entered_.empty()) {
+            entered_.pop_back();
+        }
+        if (fromApplet) {
+            close(answerOf(event));
+        }
+    } else if (event.kind == "call" && event["to"] == "applet") {
+        const std::string function = event["function"];
+        std::string what = function;
+        std::string instance = event["instance"];
+        std::string data = event["arguments"];
+        if (function == "processMessage") {
+            what = event["command"];
+            instance =
+                instanceOf(event["targetInstanceID"], event["sourceInstanceID"], event["data"]);
+            data = event["data"];
+        } else if (function == "finalize") {
+            what = event.has("argument") ? "finalize(\"" + event["argument"] + "\")"
+                                         : "finalize(null)";
+        }
+        open("QOR", participant(event["applet"]), "QOR", appletShown(event), what, instance, data);
+    } else if (event.kind == "return" && event["to"] == "applet") {
+        close(answerOf(event));
     }
-    line(depth + 1, "Core <- QOR  " + replyText(reply));
-    arrow("QOR", "Core", true, quoted(reply, kReplyWidth));
 }
 
 void Trace::log(const LogEntry& entry) {
     if (entry.level < options_.logLevel) {
         return;
     }
-    line(entry.depth + 1, "log " + std::to_string(entry.level) + " " + narrow(entry.module) + "/" +
-                              narrow(entry.component) + ": " + narrow(entry.text));
+    line("log " + std::to_string(entry.level) + " " + narrow(entry.module) + "/" +
+         narrow(entry.component) + ": " + narrow(entry.text));
 }
 
 void Trace::note(const std::string& text) {
-    line(0, text);
+    line(text);
 }
 
 void Trace::failure(const std::string& text) {

@@ -1,17 +1,44 @@
 #include "xml_file.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "host_error.h"
 #include "platform/utf8.h"
 
 namespace qor::host {
 
+std::string resolvedFromHere(const std::string& path) {
+    const std::filesystem::path given(path);
+    std::error_code ignored;
+    if (given.is_absolute() || !given.has_parent_path()) {
+        return "";
+    }
+    return " (" + std::filesystem::absolute(given, ignored).lexically_normal().string() + ")";
+}
+
+std::string unusableFile(const std::string& path, int error) {
+    std::error_code ignored;
+    const std::filesystem::path resolved =
+        std::filesystem::absolute(path, ignored).lexically_normal();
+    const std::string reason = std::filesystem::is_directory(resolved, ignored)
+                                   ? "it is a directory"
+                                   : std::generic_category().message(error);
+    return resolved.string() == path ? reason : reason + " (" + resolved.string() + ")";
+}
+
 std::string readTextFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw HostError(path, 0, "cannot be read");
+    std::error_code ignored;
+    std::ifstream file;
+    if (!std::filesystem::is_directory(path, ignored)) {
+        errno = 0;
+        file.open(path, std::ios::binary);
+    }
+    if (!file.is_open()) {
+        throw HostError(path, 0, "cannot be read: " + unusableFile(path, errno));
     }
     std::ostringstream text;
     text << file.rdbuf();

@@ -14,8 +14,17 @@ void loadXmlFile(const std::string& path, xml::XMLParser& document);
 // Parses the UTF-8 `text` read from `path` into `document`; throws HostError as loadXmlFile.
 void loadXmlText(const std::string& path, const std::string& text, xml::XMLParser& document);
 
-// A file's text; throws HostError when it cannot be read.
+// A file's text; throws HostError with the system's reason when it cannot be read.
 std::string readTextFile(const std::string& path);
+
+// " (/abs/dir/lib.so)": where a relative path with a directory part resolves from the current
+// directory, for messages; empty for an absolute path and a bare name (which the loader looks up
+// on its search path).
+std::string resolvedFromHere(const std::string& path);
+
+// Why a file named by `path` cannot be used: the system's reason for `error` (an errno value),
+// and the path it resolves to when that differs.
+std::string unusableFile(const std::string& path, int error);
 
 // The value of an attribute, or `fallback` when it is absent.
 std::u16string attributeOr(const xml::AttributeMap& attributes, const std::u16string& name,

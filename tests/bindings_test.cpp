@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "qor/host_support.h"
 #include "support/fixture_applets.h"
 #include "support/xml_view.h"
 
@@ -81,6 +82,23 @@ class Bindings : public AppletHarness {
         return core.messagesWithCommand(command);
     }
 };
+
+// A bindings file as a host reads it: its declaration may not stand inside the payload, and the
+// host support library's payload leaves it out.
+TEST_F(Bindings, AFileWithADeclarationLoadsInThePayloadTheHostSupportLibraryBuilds) {
+    const std::string file =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<bindings><eventBindings/><propertyBindings>"
+        "<binding propertyName=\"volume\"><target command=\"Set\"/></binding>"
+        "</propertyBindings></bindings>\n";
+    EXPECT_EQ(send(u"LoadBindings", loadBindingsPayload(u16(file))).text, u"false");
+    char* error = nullptr;
+    char16_t* payload = qorLoadBindingsPayload(u"calc", u"2", u"w1", file.c_str(), &error);
+    ASSERT_NE(payload, nullptr) << error;
+    EXPECT_EQ(send(u"LoadBindings", payload).text, u"true");
+    qorFreeText(payload);
+    EXPECT_NE(toCore(u"RegisterProperties").back().data.find(u"volume"), std::u16string::npos);
+}
 
 TEST_F(Bindings, LoadBindingsStoresAndRegistersTheInstancesProperties) {
     EXPECT_EQ(send(u"LoadBindings", loadBindingsPayload(kBindings)).text, u"true");

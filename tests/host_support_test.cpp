@@ -104,3 +104,84 @@ TEST(HostSupport, IllFormedUtf8BecomesTheReplacementCharacterPerByte) {
 }
 
 }  // namespace
+
+namespace qor::test {
+namespace {
+
+// qorLoadBindingsPayload: the payload's text, or the error it gave.
+struct Built {
+    std::u16string payload;
+    std::string error;
+};
+Built build(const char* bindings, const char16_t* appletID = u"slider",
+            const char16_t* instanceID = u"w1") {
+    char* error = nullptr;
+    Owned<char16_t> payload(qorLoadBindingsPayload(appletID, u"1.0", instanceID, bindings, &error));
+    Owned<char> reason(error);
+    EXPECT_TRUE((payload == nullptr) != (reason == nullptr)) << "exactly one of the two";
+    return {payload ? std::u16string(payload.get()) : u"", reason ? reason.get() : ""};
+}
+
+TEST(LoadBindingsPayload, WrapsTheFilesTextAndLeavesOutWhatCannotStandInsideAnElement) {
+    struct Case {
+        const char* bindings;
+        const char16_t* body;  // what the payload holds of the text
+    };
+    const Case cases[] = {
+        {"<bindings/>", u"<bindings/>"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<bindings/>\n", u"\n<bindings/>\n"},
+        {"\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8' standalone='yes'?>\r\n"
+         "<!-- c --><?tool x?>\n<bindings>\xC3\xA9</bindings>",
+         u"\r\n<!-- c --><?tool x?>\n<bindings>\u00e9</bindings>"},
+        {"<?xml version=\"1.0\"?><bindings/>", u"<bindings/>"},
+        {"\xEF\xBB\xBF<bindings/>", u"<bindings/>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bindings);
+        EXPECT_EQ(build(c.bindings).payload,
+                  u"<applet><CommandLineArguments><appletID>slider</appletID><appletVersion>1.0"
+                  u"</appletVersion><instanceID>w1</instanceID>" +
+                      std::u16string(c.body) + u"</CommandLineArguments></applet>");
+    }
+    EXPECT_EQ(build("<bindings/>", u"a&b<c>").payload.substr(30, 28),
+              u"<appletID>a&amp;b&lt;c&gt;</");
+}
+
+TEST(LoadBindingsPayload, SaysWhatIsWrongWithATextThatWouldFail) {
+    struct Case {
+        const char* bindings;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><bindings/>",
+         "line 1: the XML declaration names the encoding \"ISO-8859-1\"; the text must be UTF-8"},
+        {"\n<?xml version=\"1.0\"?><bindings/>",
+         "line 2: an XML declaration (\"<?xml ...?>\") may only open the text"},
+        {"<?xml version=\"1.0\"", "line 1: the XML declaration is not closed with \"?>\""},
+        {"<!DOCTYPE bindings><bindings/>",
+         "line 1: a document type declaration, which QOR refuses"},
+        {"<!-- a comment -->\n\n<binding propertyName=\"x\"/>",
+         "line 3: the root element is <binding>, not <bindings>"},
+        {"<bindingsX/>", "line 1: the root element is <bindingsX>, not <bindings>"},
+        {"  \n", "line 2: no <bindings> element"},
+        {"<!-- open", "line 1: a comment is not closed with \"-->\""},
+        {"bindings", "line 1: text before the <bindings> element"},
+        {"<bindings>\n\xFF</bindings>", "line 2: the text is not UTF-8 (byte 0xFF)"},
+        {"<bindings>\xED\xA0\x80</bindings>", "line 1: the text is not UTF-8 (byte 0xED)"},
+        {"<bindings>\x01</bindings>", "line 1: character U+0001 cannot stand in XML"},
+        {nullptr, "the bindings text is null"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bindings != nullptr ? c.bindings : "(null)");
+        EXPECT_EQ(build(c.bindings).error, c.error);
+    }
+    EXPECT_EQ(build("<bindings/>", nullptr).error, "appletID is null");
+    const char16_t unpaired[] = {u'w', 0xD800, 0};
+    EXPECT_EQ(build("<bindings/>", u"slider", unpaired).error,
+              "instanceID holds U+D800, which XML cannot hold");
+    // Without a place for the error, only the null result tells.
+    EXPECT_EQ(qorLoadBindingsPayload(u"a", u"1", u"w1", "<x/>", nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace qor::test

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
 #include "element_start.h"
+#include "support/scoped_environment.h"
 #include "support/test_platform.h"
 
 namespace {
@@ -53,41 +55,53 @@ TEST(QorHost, QuietLevelsAndMermaid) {
 
     const ToolRun mermaid = qorHost("run --quiet --trace mermaid");
     EXPECT_THAT(mermaid.output, HasSubstr("sequenceDiagram\n"));
-    EXPECT_THAT(mermaid.output, HasSubstr("    Host->>QOR: LoadUIApplet\n"));
-    EXPECT_THAT(mermaid.output, HasSubstr("    QOR->>Core: RegisterProperties\n"));
-    EXPECT_THAT(mermaid.output, HasSubstr("    Core-->>QOR: \"Volume sonore\"\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    Host->>QOR: LoadUIApplet [w1]\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    QOR->>Core: RegisterProperties [w2]\n"));
+    EXPECT_THAT(mermaid.output, HasSubstr("    QOR-->>applet_label: \"Volume sonore\" [w2]\n"));
 }
 
-TEST(QorHost, FailedExpectationsNameTheirLine) {
-    if (!qor::test::domTellsLines()) {
-        GTEST_SKIP() << "the Windows DOM does not tell the lines of nodes";
-    }
+// Where the XML DOM tells no lines (Windows), the step's number and command stand instead.
+TEST(QorHost, FailedExpectationsNameTheirLineOrStep) {
+    const bool lines = qor::test::domTellsLines();
     const ToolRun run = qorHost("run " + kScenarios + "/failing.scenario.xml");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const std::string file = kScenarios + "/failing.scenario.xml";
     // Multi-line elements are reported where they start.
-    EXPECT_THAT(run.output, HasSubstr(file + ":2: expected the reply \"false\", got \"true\""));
-    EXPECT_THAT(
-        run.output,
-        HasSubstr(file + ":6: expected a log line at level 40 containing \"never written\""));
-    EXPECT_THAT(run.output, HasSubstr(file + ":8: expected the reply \"never\", got \"\""));
+    EXPECT_THAT(run.output, HasSubstr(file + (lines ? ":2" : ": step 1 (LoadUIApplet)") +
+                                      ": expected the reply \"false\", got \"true\""));
+    EXPECT_THAT(run.output, HasSubstr(file + (lines ? ":6" : ": step 2 (GetText)") +
+                                      ": expected a log line at level 40 containing \"never "
+                                      "written\""));
+    EXPECT_THAT(run.output, HasSubstr(file + (lines ? ":8" : ": step 3 (GetText)") +
+                                      ": expected the reply \"never\", got \"\""));
+    EXPECT_THAT(run.output, HasSubstr(lines ? "  line 8  Host -> QOR  GetText"
+                                            : "  step 3 (GetText)  Host -> QOR  GetText"));
     EXPECT_THAT(run.output, HasSubstr("FAILED: 3 steps, 3 failed expectations"));
 }
 
 TEST(QorHost, UnusableScenariosAreReportedWithFileAndLine) {
-    if (!qor::test::domTellsLines()) {
-        GTEST_SKIP() << "the Windows DOM does not tell the lines of nodes";
-    }
+    const bool lines = qor::test::domTellsLines();
     const ToolRun malformed = qorHost("run " + kScenarios + "/malformed.scenario.xml");
     EXPECT_EQ(malformed.exitCode, 2);
-    EXPECT_THAT(malformed.output, HasSubstr(kScenarios + "/malformed.scenario.xml:3: not a "
-                                                         "well-formed XML document"));
+    EXPECT_THAT(malformed.output, HasSubstr(lines ? "malformed.scenario.xml:3: not a well-formed "
+                                                    "XML document"
+                                                  : "not a well-formed XML document"));
     const ToolRun unknown = qorHost("run " + kScenarios + "/unknown-step.scenario.xml");
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_THAT(unknown.output, HasSubstr("unknown-step.scenario.xml:4: unknown step <jump>"));
-    const ToolRun missing = qorHost("run " + kScenarios + "/nowhere.xml");
+    EXPECT_THAT(
+        unknown.output,
+        HasSubstr(lines ? "unknown-step.scenario.xml:4: unknown step <jump>"
+                        : "unknown-step.scenario.xml: step 2 (<jump>): unknown step <jump>"));
+    // The system's reason, and the path the name resolved to.
+    const ToolRun missing = qorHost("run nowhere.xml", "2>&1", kScenarios);
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_THAT(missing.output, HasSubstr("nowhere.xml: cannot be read"));
+    EXPECT_THAT(missing.output,
+                HasSubstr("qor-host: nowhere.xml: cannot be read: No such file or directory ("));
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    EXPECT_THAT(missing.output,
+                HasSubstr("scenarios" + std::string(1, separator) + "nowhere.xml)\n"));
+    EXPECT_THAT(qorHost("run " + kScenarios).output,
+                HasSubstr(": cannot be read: it is a directory"));
     const ToolRun usage = qorHost("fly");
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_THAT(usage.output, HasSubstr("unknown command fly"));
@@ -99,32 +113,81 @@ TEST(QorHost, LoadFailuresCarryThePlatformsReason) {
     EXPECT_THAT(applet.output, HasSubstr(narrow(qor::test::loadFailureReasons().missingFile)));
     const ToolRun library = qorHost("run --library /nowhere/libqor.so");
     EXPECT_EQ(library.exitCode, 3);
-    EXPECT_THAT(library.output, HasSubstr("cannot load /nowhere/libqor.so: "));
+    // On Windows a path without a drive resolves onto the current one, and is named so.
+    EXPECT_THAT(library.output, HasSubstr("cannot load /nowhere/libqor.so"));
     EXPECT_THAT(library.output, HasSubstr(narrow(qor::test::loadFailureReasons().missingFile)));
 }
 
+// Where the DOM tells no lines (Windows), a finding names the file alone.
+std::string at(const std::string& file, int line) {
+    return qor::test::domTellsLines() ? file + ":" + std::to_string(line) + ": " : file + ": ";
+}
+
 TEST(QorHost, CheckBindingsSaysWhatWillBeStoredAndWhy) {
-    if (!qor::test::domTellsLines()) {
-        GTEST_SKIP() << "the Windows DOM does not tell the lines of nodes";
-    }
     const std::string file = kScenarios + "/problems.bindings.xml";
     const ToolRun run = qorHost("check-bindings " + file);
     EXPECT_EQ(run.exitCode, 1) << run.output;  // bindings skipped and replaced
-    EXPECT_THAT(run.output,
-                HasSubstr(file + ":3: event slider.changed changes property \"volume\""));
-    EXPECT_THAT(run.output, HasSubstr(file + ":4: event binding skipped: no <source> child"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":5: unknown child <colour> ignored"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":5: event slider.changed changes property \"again\" "
-                                             "(replaces the binding of line 3)"));
-    EXPECT_THAT(run.output,
-                HasSubstr(file + ":8: property binding skipped: empty or missing propertyName"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":9: property \"volume\" is told as empty fields"));
-    EXPECT_THAT(run.output, HasSubstr(file + ":10: property \"volume\" is told as command "
-                                             "\"SetText\" (registered twice; replaces the binding "
-                                             "of line 9)"));
-    EXPECT_THAT(run.output, HasSubstr("summary: 1 event binding and 1 property binding stored, 2 "
-                                      "skipped; LoadBindings answers \"true\""));
+    for (const std::string& line : {
+             at(file, 3) + "event slider.changed changes property \"volume\"",
+             at(file, 4) + "event binding skipped: no <source> child",
+             at(file, 5) + "unknown element <colour> in <binding> ignored",
+             at(file, 5) + "event slider.changed changes property \"again\" (replaces " +
+                 (qor::test::domTellsLines() ? "the binding of line 3" : "an earlier binding") +
+                 ")",
+             at(file, 8) + "property binding skipped: empty or missing propertyName",
+             at(file, 9) + "property binding has no <target>: the instance is told with an empty "
+                           "command",
+             at(file, 9) + "property \"volume\" is told as empty fields",
+             at(file, 10) +
+                 "property \"volume\" is told as command \"SetText\" (registered twice; "
+                 "replaces " +
+                 (qor::test::domTellsLines() ? "the binding of line 9" : "an earlier binding") +
+                 ")",
+             std::string("summary: 1 event binding and 1 property binding stored, 2 skipped; "
+                         "LoadBindings answers \"true\"; 6 findings\n"),
+         }) {
+        EXPECT_THAT(run.output, HasSubstr(line));
+    }
     EXPECT_EQ(qorHost("check-bindings " + kScenarios + "/malformed.scenario.xml").exitCode, 2);
+}
+
+// Names the bindings document does not define, and the values a binding needs, each named with
+// its line and what was found; a file a host cannot send is unusable.
+TEST(QorHost, CheckBindingsReportsUnknownNamesAndMissingValues) {
+    const std::string file = kScenarios + "/misspelt.bindings.xml";
+    const ToolRun run = qorHost("check-bindings " + file);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    for (const std::string& line : {
+             at(file, 2) + "unknown attribute \"colour\" of <bindings> ignored\n",
+             at(file, 4) + "unknown attribute \"propertyname\" of <binding> ignored (names are "
+                           "case-sensitive: \"propertyName\")\n",
+             at(file, 4) + "event binding has an empty or missing \"propertyName\"\n",
+             at(file, 4) +
+                 "unknown attribute \"ID\" of <source> ignored (names are case-sensitive: "
+                 "\"id\")\n",
+             at(file, 4) + "<source> has no \"id\"\n",
+             at(file, 5) + "<source> has an empty \"id\"\n",
+             at(file, 5) + "unknown element <extra> in <source> ignored\n",
+             at(file, 8) + "unknown attribute \"Command\" of <target> ignored (names are "
+                           "case-sensitive: \"command\")\n",
+             at(file, 8) + "<target> has no \"command\"\n",
+             at(file, 9) + "<target> has an empty \"command\"\n",
+             at(file, 11) + "unknown element <extraSection> in <bindings> ignored\n",
+         }) {
+        EXPECT_THAT(run.output, HasSubstr(line));
+    }
+    EXPECT_THAT(run.output, Not(HasSubstr("xmlns")));  // namespace declarations are no findings
+
+    const std::filesystem::path latin1 =
+        std::filesystem::temp_directory_path() /
+        ("qor-latin1-" + std::to_string(qor::test::currentProcessId()) + ".xml");
+    std::ofstream(latin1) << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<bindings/>\n";
+    const ToolRun refused = qorHost("check-bindings " + latin1.string());
+    std::filesystem::remove(latin1);
+    EXPECT_EQ(refused.exitCode, 2) << refused.output;
+    EXPECT_THAT(refused.output, HasSubstr(":1: cannot be sent in a LoadBindings payload: the XML "
+                                          "declaration names the encoding \"ISO-8859-1\"; the text "
+                                          "must be UTF-8\n"));
 }
 
 TEST(QorHost, CheckBindingsExitsNonZeroOnlyWhenWhatIsStoredOrAnsweredChanges) {
@@ -147,14 +210,64 @@ TEST(QorHost, MermaidOnStandardOutputHoldsOnlyTheDiagram) {
     EXPECT_THAT(diagram.output, Not(HasSubstr("Host -> QOR")));
     EXPECT_THAT(diagram.output, HasSubstr("    participant applet_slider as slider\n"
                                           "    participant applet_label as label\n"));
-    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: MoveSlider\n"));
-    EXPECT_THAT(diagram.output, HasSubstr("    Core->>QOR: ListenPropertyChange\n"
-                                          "    QOR->>applet_label: HandlePropertyChangeFromBL\n"
-                                          "    QOR-->>Core: \"true\"\n"));
-    EXPECT_THAT(diagram.output, HasSubstr("    applet_label-->>QOR: \"Volume sonore\"\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: MoveSlider [w1]\n"));
+    EXPECT_THAT(diagram.output,
+                HasSubstr("    Core->>QOR: ListenPropertyChange [w2]\n"
+                          "    QOR->>applet_label: HandlePropertyChangeFromBL [w2]\n"
+                          "    applet_label-->>QOR: \"true\" [w2]\n"
+                          "    QOR-->>Core: \"true\" [w2]\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    applet_label-->>QOR: \"Volume sonore\" [w2]\n"));
 
     const ToolRun rest = qorHost("run --quiet --trace mermaid", "2>&1 >/dev/null");
     EXPECT_EQ(rest.output, "passed: 10 steps, 0 failed expectations\n");
+}
+
+// What passes between QOR and an applet, which the host does not see, comes from QOR's
+// diagnostics: the applet's own PropertyChange, its answer to HandlePropertyChangeFromBL, its
+// initialize and finalize, each arrow with its instance.
+TEST(QorHost, TheTraceShowsTheAppletsOwnMessagesInAPropertyChangeLoop) {
+    const std::string scenario = "run " + kScenarios + "/property-loop.scenario.xml";
+    const ToolRun diagram = qorHost(scenario + " --trace mermaid", "2>/dev/null");
+    EXPECT_EQ(diagram.exitCode, 0) << diagram.output;
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: initialize [w1]\n"
+                                          "    applet_slider-->>QOR: 0 [w1]\n"));
+    EXPECT_THAT(diagram.output,
+                HasSubstr("    Host->>QOR: MoveSlider [w1]\n"
+                          "    QOR->>applet_slider: MoveSlider [w1]\n"
+                          "    applet_slider->>QOR: PropertyChange [w1]\n"
+                          "    QOR->>Core: PropertyChange [w1]\n"
+                          "    Core->>QOR: ListenPropertyChange [w1]\n"
+                          "    QOR->>applet_slider: HandlePropertyChangeFromBL [w1]\n"
+                          "    applet_slider-->>QOR: \"\" [w1]\n"
+                          "    QOR-->>Core: \"true\" [w1]\n"
+                          "    Core-->>QOR: \"true\" [w1]\n"
+                          "    QOR-->>applet_slider: \"true\" [w1]\n"
+                          "    applet_slider-->>QOR: \"true\" [w1]\n"
+                          "    QOR-->>Host: \"true\" [w1]\n"));
+    EXPECT_THAT(diagram.output, HasSubstr("    QOR->>applet_slider: finalize(\"\")\n"
+                                          "    applet_slider-->>QOR: 0\n"));
+
+    // ${APPLETS}/... with the platform's separator: the applet's directory is the applets'.
+    const ToolRun text = qorHost(scenario + " --full");
+    EXPECT_THAT(text.output,
+                HasSubstr("<appletDIR>" +
+                          std::filesystem::path(QOR_SAMPLE_APPLETS).make_preferred().string() +
+                          "</appletDIR>"));
+    EXPECT_THAT(text.output, HasSubstr("\n          slider 1.0 -> QOR  PropertyChange to Core Core "
+                                       "[w1]  <applet><CommandLineArguments>"));
+    EXPECT_THAT(text.output, HasSubstr("\n          slider 1.0 <- QOR  \"true\"\n"));
+
+    // A person's own QOR_DEBUG still reaches them, with what they asked for alone.
+    qor::test::ScopedEnvironment environment;
+    environment.set("QOR_DEBUG", "load");
+    environment.set("QOR_DEBUG_FILE", std::nullopt);
+    const ToolRun load = qorHost(scenario + " --quiet", "2>&1 >/dev/null");
+    EXPECT_THAT(load.output,
+                HasSubstr("QOR load: slider 1.0: initialize for instance w1 returned 0"));
+    EXPECT_THAT(load.output, Not(HasSubstr("QOR messages:")));
+    EXPECT_THAT(load.output, Not(HasSubstr("QOR: diagnostics on")));
+    environment.set("QOR_DEBUG", std::nullopt);
+    EXPECT_EQ(qorHost(scenario + " --quiet", "2>&1 >/dev/null").output, "");
 }
 
 TEST(QorHost, AppletsDirectoryIsTakenFromTheCurrentDirectory) {
@@ -166,6 +279,15 @@ TEST(QorHost, AppletsDirectoryIsTakenFromTheCurrentDirectory) {
     EXPECT_EQ(fromParent.exitCode, 0) << fromParent.output;
     EXPECT_EQ(fromParent.output, "passed: 10 steps, 0 failed expectations\n");
     EXPECT_THAT(qorHost("--help").output, HasSubstr("or any directory of your own"));
+
+    // A folder that is not there is said to be so, before anything runs.
+    const ToolRun missing = qorHost("run --applets no-such-folder", "2>&1", kScenarios);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.output, HasSubstr("qor-host: --applets no-such-folder: not a directory: "
+                                          "No such file or directory ("));
+    const ToolRun file = qorHost("run --applets " + kScenarios + "/loop.bindings.xml");
+    EXPECT_EQ(file.exitCode, 2);
+    EXPECT_THAT(file.output, HasSubstr("loop.bindings.xml: not a directory: it is a file"));
 }
 
 TEST(QorHost, StopOnFailureVersionAndWholePayloads) {
@@ -181,7 +303,8 @@ TEST(QorHost, StopOnFailureVersionAndWholePayloads) {
     EXPECT_TRUE(std::regex_match(version.output, std::regex("qor-host [0-9]+\\.[0-9]+\\.[0-9]+\n")))
         << version.output;
 
-    const std::string wholePath = std::string(QOR_SAMPLE_LABEL) + "\"/>";
+    const std::string wholePath =
+        std::filesystem::path(QOR_SAMPLE_LABEL).make_preferred().string() + "\"/>";
     EXPECT_THAT(qorHost("run").output, Not(HasSubstr(wholePath)));
     const ToolRun full = qorHost("run --full");
     EXPECT_THAT(full.output, HasSubstr(wholePath));
@@ -233,9 +356,20 @@ TEST(QorHost, CheckAppletTellsWhichOwnExportsAnAppletHas) {
     EXPECT_THAT(noInitialize.output, HasSubstr("initialize: missing"));
     EXPECT_THAT(noInitialize.output, Not(HasSubstr("initialize(")));
 
+    // What the applet logs in its finalize comes before what finalize returned.
+    const ToolRun label = qorHost(std::string("check-applet ") + QOR_SAMPLE_LABEL);
+    EXPECT_EQ(label.exitCode, 0) << label.output;
+    EXPECT_THAT(label.output, HasSubstr("finalize(\"\")\n  applet logged 30 LabelApplet: label "
+                                        "closed\n  returned 0\n"));
+
     const ToolRun missing = qorHost("check-applet /nowhere/applet.so");
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_THAT(missing.output, HasSubstr("/nowhere/applet.so: cannot be loaded"));
+    EXPECT_THAT(missing.output, HasSubstr("/nowhere/applet.so"));
+    EXPECT_THAT(missing.output, HasSubstr(": cannot be loaded: "));
+    // A relative path is named with where it led from the current directory.
+    const ToolRun relative = qorHost("check-applet nowhere/applet.so", "2>&1", kScenarios);
+    EXPECT_THAT(relative.output, HasSubstr("nowhere/applet.so ("));
+    EXPECT_THAT(relative.output, HasSubstr("applet.so): cannot be loaded: "));
     EXPECT_EQ(qorHost("check-applet").exitCode, 2);
 }
 

@@ -1,11 +1,12 @@
 /*
  * A minimal host: loads libqor.so, initialises it with a Core of its own, loads the label sample
- * applet, asks it to show its localized caption, unloads it and finalizes. Exits 0 when every
- * step answered as expected, 1 otherwise.
+ * applet and its bindings, asks it to show its localized caption, unloads it and finalizes. Exits
+ * 0 when every step answered as expected, 1 otherwise.
  *
  *   usage: minimal_host LIBQOR APPLET
  *     LIBQOR  libqor.so: a path, or the bare name "libqor.so" for the loader's search path
- *     APPLET  the label applet (label.so): absolute, or relative to the current directory
+ *     APPLET  the label applet (liblabel.so): absolute, or relative to the current directory;
+ *             its bindings file, label.bindings.xml, lies beside it
  */
 #include <dlfcn.h>
 #include <stdbool.h>
@@ -57,7 +58,8 @@ static bool loadQor(const char* path, Qor* qor) {
 }
 
 /* Core: answers the localization request for the caption, and every other message with the
- * empty text. Its replies are static texts, so it leaves the release slot null. */
+ * empty text (RegisterProperties too: this Core keeps no subscriptions). Its replies are static
+ * texts, so it leaves the release slot null. */
 static const char16_t* coreReceives(const MessageRecord* record, ReleaseFunction* outRelease) {
     *outRelease = NULL;
     char* command = qorUtf16ToUtf8(record->command);
@@ -134,6 +136,60 @@ static char16_t* loadPayload(const char* path) {
     return utf16;
 }
 
+/* The whole text of a file, zero-terminated; null when it cannot be read. Free it with free. */
+static char* readFile(const char* path) {
+    FILE* file = fopen(path, "rb");
+    if (file == NULL) {
+        fprintf(stderr, "minimal_host: cannot read %s\n", path);
+        return NULL;
+    }
+    char* text = NULL;
+    size_t length = 0;
+    char chunk[4096];
+    for (size_t count; (count = fread(chunk, 1, sizeof chunk, file)) > 0; length += count) {
+        char* grown = realloc(text, length + count + 1);
+        if (grown == NULL) {
+            free(text);
+            fclose(file);
+            return NULL;
+        }
+        text = grown;
+        memcpy(text + length, chunk, count);
+    }
+    fclose(file);
+    if (text == NULL) {
+        text = calloc(1, 1);
+    } else {
+        text[length] = '\0';
+    }
+    return text;
+}
+
+/* The LoadBindings payload for the label in window w1: label.bindings.xml, beside the applet, as
+ * qorLoadBindingsPayload wraps it (it leaves out the file's XML declaration, which may not stand
+ * inside the payload, and says what is wrong with a text that would not work). */
+static char16_t* bindingsPayload(const char* appletPath) {
+    const char* slash = strrchr(appletPath, '/');
+    const size_t directory = slash != NULL ? (size_t)(slash - appletPath) + 1 : 0;
+    char* path = malloc(directory + sizeof "label.bindings.xml");
+    if (path == NULL) {
+        return NULL;
+    }
+    memcpy(path, appletPath, directory);
+    strcpy(path + directory, "label.bindings.xml");
+    char* text = readFile(path);
+    char* error = NULL;
+    char16_t* payload =
+        text != NULL ? qorLoadBindingsPayload(u"label", u"1.0", u"w1", text, &error) : NULL;
+    if (error != NULL) {
+        fprintf(stderr, "minimal_host: %s: %s\n", path, error);
+    }
+    qorFreeText(error);
+    free(text);
+    free(path);
+    return payload;
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         fprintf(stderr, "usage: minimal_host LIBQOR APPLET\n");
@@ -149,11 +205,15 @@ int main(int argc, char** argv) {
     bool passed = qor.initialize(u"<arguments/>", &context) == 0;
 
     char16_t* load = loadPayload(argv[2]);
-    passed = passed && load != NULL && send(&qor, u"Core", u"LoadUIApplet", load, "true") &&
+    char16_t* bindings = bindingsPayload(argv[2]);
+    passed = passed && load != NULL && bindings != NULL &&
+             send(&qor, u"Core", u"LoadUIApplet", load, "true") &&
+             send(&qor, u"Core", u"LoadBindings", bindings, "true") &&
              send(&qor, u"Applet", u"ShowCaption", u"", "Volume") &&
              send(&qor, u"Core", u"UnloadUIApplet",
                   u"<applet appletID=\"label\" appletVersion=\"1.0\" instanceID=\"w1\"/>", "true");
     qorFreeText(load);
+    qorFreeText(bindings);
 
     qor.finalize(NULL); /* unloads any applet still loaded */
     dlclose(qor.library);

@@ -1,36 +1,27 @@
-/* The smallest useful applet: answers every message with its own payload. */
-#include <stdlib.h>
-#include <string.h>
+/* The smallest useful applet: answers every message with its own payload, built with the SDK's
+ * applet helpers. "Shout" also tells Core, through QOR, what was said. */
+#include <qor/applet_support.h>
 
-#include <qor/plugin.h>
-
-static bool release(const char16_t* text) {
-    if (text == NULL) {
-        return false;
-    }
-    free((void*)text);
-    return true;
-}
+static SendFunction toQor;
 
 QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
     (void)arguments;
-    (void)context;
+    toQor = context->sendMessage; /* the context lives only for this call */
     return 0;
 }
 
 QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
                                           ReleaseFunction* outRelease) {
-    size_t units = 0;
-    while (record->data[units] != 0) {
-        ++units;
+    if (qorAppletTextEquals(record->command, u"Shout")) {
+        QorAppletText said = QOR_APPLET_TEXT_INIT;
+        qorAppletTextAppend(&said, u"<said>");
+        qorAppletTextAppendEscaped(&said, record->data);
+        qorAppletTextAppend(&said, u"</said>");
+        qorAppletFree(qorAppletSendToCore(toQor, u"echo", record->targetInstanceID, u"Said",
+                                          qorAppletTextGet(&said)));
+        return qorAppletReplyText(&said, outRelease);
     }
-    char16_t* copy = malloc((units + 1) * sizeof(char16_t));
-    if (copy == NULL) {
-        return NULL;
-    }
-    memcpy(copy, record->data, (units + 1) * sizeof(char16_t));
-    *outRelease = release;
-    return copy;
+    return qorAppletReply(record->data, outRelease);
 }
 
 QOR_EXPORT int32_t finalize(const char16_t* ignored) {

@@ -158,7 +158,10 @@ typedef struct HostContext {
  *   arguments  the host's argument document; not read.
  *   context    the host's callbacks; copied.
  * Returns 0, or 1 (and changes nothing) when context is null. A second call replaces the
- * callbacks and keeps the loaded applets.
+ * callbacks and keeps the loaded applets. Each call also reads the environment variables
+ * QOR_DEBUG and QOR_DEBUG_FILE: diagnostics a person asks for, written to standard error or that
+ * file (on Windows also to the debugger), never through the log function; unset, QOR writes
+ * nothing of the kind (docs/diagnostics.md).
  */
 QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
 

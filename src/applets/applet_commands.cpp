@@ -4,6 +4,7 @@
 
 #include "applets/applet_list.h"
 #include "applets/applet_loading.h"
+#include "plugin/debug_output.h"
 #include "plugin/log.h"
 #include "xml/xml_parser.h"
 
@@ -80,6 +81,7 @@ std::u16string handleUnloadUIApplet(Message& message) {
     const std::shared_ptr<AppletRecord> record =
         moduleState().ensureAppletList()->findApplet(payload.appletID, payload.appletVersion);
     if (!record) {
+        debugAppletNotRegistered(message.command, payload.appletID, payload.appletVersion);
         return resultText(false);
     }
     return resultText(unloadAppletInstance(record.get(), payload.instanceID));

@@ -7,6 +7,7 @@
 
 #include "applets/command_line_arguments.h"
 #include "platform/utf8.h"
+#include "plugin/debug_output.h"
 #include "plugin/log.h"
 #include "qor/plugin.h"
 
@@ -52,7 +53,12 @@ bool releaseLibrary(AppletRecord& record, const char16_t* finalizeArgument) {
     }
     if (finalizeApplet != nullptr) {
         logApplets(kLogProgress, u"Callng the finalize function of the applet");
-        finalizeApplet(finalizeArgument);
+        debugScoped(
+            [&] {
+                return DebugScope::appletFinalize(record.appletID, record.appletVersion,
+                                                  finalizeArgument);
+            },
+            [&] { return finalizeApplet(finalizeArgument); });
     } else {
         logApplets(kLogProgress, u"The applet does not have a finalize method exposed");
     }
@@ -81,6 +87,10 @@ void completeLoad(const std::shared_ptr<AppletRecord>& record,
                   bool& initialized) {
     // Held until initialize returns, whatever the applet does to its registration meanwhile.
     const std::shared_ptr<platform::DynamicLibrary> pin = library->pin();
+    debugLibraryOpened(
+        record->appletID, record->appletVersion, record->appletPath,
+        {library->exports().initialize != nullptr, library->exports().processMessage != nullptr,
+         library->exports().finalize != nullptr});
     const InitializeFunction initializeApplet = library->exports().initialize;
     // Otherwise every message to the applet is answered "<undefined/>" and nothing says why.
     if (library->exports().processMessage == nullptr) {
@@ -92,7 +102,12 @@ void completeLoad(const std::shared_ptr<AppletRecord>& record,
         HostContext context{};
         context.sendMessage = &processMessage;
         context.logMessage = moduleState().logSlot;
-        initializeApplet(arguments.c_str(), &context);
+        debugScoped(
+            [&] {
+                return DebugScope::appletInitialize(record->appletID, record->appletVersion,
+                                                    instance, arguments);
+            },
+            [&] { return initializeApplet(arguments.c_str(), &context); });
         initialized = true;
     } else {
         logApplets(kLogFailure, u"Unable to register callback function for  Applet ID - %s",
@@ -159,6 +174,8 @@ bool loadApplet(const std::shared_ptr<AppletRecord>& record, std::u16string_view
     const auto library = std::make_shared<AppletLibrary>();
     record->library = library;
     if (!library->load(record->appletPath)) {
+        debugLibraryNotOpened(record->appletID, record->appletVersion, record->appletPath,
+                              library->loadError());
         logApplets(kLogFailure, u"Unable to load Applet ID - %s for window ID - %s",
                    record->appletID.c_str(), instance.c_str());
         const std::u16string reason = platform::fromUtf8(library->loadError());

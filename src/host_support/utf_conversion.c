@@ -4,6 +4,7 @@
 
 #include "qor/host_support.h"
 #include "text_buffer.h"
+#include "utf8_sequence.h"
 
 enum { kReplacement = 0xFFFD };
 
@@ -52,8 +53,7 @@ char* qorUtf16ToUtf8(const char16_t* text) {
     return utf8;
 }
 
-/* The length of the well-formed UTF-8 sequence at bytes, or 0 when there is none. */
-static size_t sequenceLength(const unsigned char* bytes) {
+size_t utf8SequenceLength(const unsigned char* bytes) {
     const unsigned char lead = bytes[0];
     if (lead < 0x80) {
         return 1;
@@ -85,6 +85,15 @@ static size_t sequenceLength(const unsigned char* bytes) {
     return length;
 }
 
+uint32_t utf8CodePoint(const unsigned char* bytes, size_t length) {
+    static const unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    uint32_t codePoint = bytes[0] & kLeadMask[length];
+    for (size_t i = 1; i < length; ++i) {
+        codePoint = (codePoint << 6) | (bytes[i] & 0x3F);
+    }
+    return codePoint;
+}
+
 char16_t* qorUtf8ToUtf16(const char* text) {
     if (text == NULL) {
         return NULL;
@@ -98,17 +107,13 @@ char16_t* qorUtf8ToUtf16(const char* text) {
     }
     size_t out = 0;
     for (size_t at = 0; at < length;) {
-        const size_t sequence = sequenceLength(bytes + at);
+        const size_t sequence = utf8SequenceLength(bytes + at);
         if (sequence == 0) {
             utf16[out++] = kReplacement;
             ++at;
             continue;
         }
-        static const unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-        uint32_t codePoint = bytes[at] & kLeadMask[sequence];
-        for (size_t i = 1; i < sequence; ++i) {
-            codePoint = (codePoint << 6) | (bytes[at + i] & 0x3F);
-        }
+        uint32_t codePoint = utf8CodePoint(bytes + at, sequence);
         at += sequence;
         if (codePoint >= 0x10000) {
             codePoint -= 0x10000;

@@ -8,6 +8,7 @@
 #include "applets/applet_loading.h"
 #include "bindings/binding_tables.h"
 #include "plugin/command_table.h"
+#include "plugin/debug_output.h"
 #include "plugin/log.h"
 #include "plugin/message.h"
 #include "plugin/message_router.h"
@@ -71,6 +72,7 @@ QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* contex
         return 1;
     }
     try {
+        configureDebugOutput();
         ModuleState& state = moduleState();
         state.logSlot = context->logMessage;
         state.ensureRouter()->setHostWords(context->sendMessage, context->logMessage,
@@ -88,13 +90,15 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
                                           ReleaseFunction* outRelease) {
     using namespace qor;
     if (!isWellFormed(record)) {
+        debugMalformedMessage(record);
         if (outRelease != nullptr) {
             *outRelease = nullptr;
         }
         return u"InvalidArguments";
     }
     try {
-        return processWellFormed(*record, outRelease);
+        return debugScoped([record] { return DebugScope::message(*record); },
+                           [record, outRelease] { return processWellFormed(*record, outRelease); });
     } catch (const std::exception&) {
         // No exception may cross into the caller: like a failed copy, the result is null.
         if (outRelease != nullptr) {

@@ -3,6 +3,7 @@
 #include <concepts>
 #include <cstdint>
 
+#include "plugin/debug_output.h"
 #include "plugin/module_state.h"
 
 namespace qor {
@@ -25,12 +26,15 @@ inline const char16_t* componentName(LogComponent component) {
 
 // Writes one log line through the host's log function: level, module "QOR", the component, two
 // empty texts, the format and its values (%s a UTF-16 text, %d a 32-bit integer). Nothing happens
-// when the host gave no log function.
+// when the host gave no log function. The applet manager's lines also go to the load diagnostics.
 template <LogValue... Values>
 void logLine(int32_t level, LogComponent component, const char16_t* format, Values... values) {
     LogFunction log = moduleState().logSlot;
     if (log != nullptr) {
         log(level, u"QOR", componentName(component), u"", u"", format, values...);
+    }
+    if (component == LogComponent::kAppletManager && debugEnabled(DebugCategory::kLoad)) {
+        debugAppletManagerLine(level, format, values...);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "applets/applet_list.h"
 #include "applets/applet_record.h"
+#include "plugin/debug_output.h"
 #include "plugin/module_state.h"
 #include "plugin/result_text.h"
 
@@ -68,7 +69,8 @@ const char16_t* MessageRouter::callCore(const MessageRecord& record, ReleaseFunc
     // Core may call back in and even finalize the module: nothing of this object is used after
     // the call.
     const MessageRecord out = produced(record);
-    return send(&out, release);
+    return debugScoped([&out] { return DebugScope::coreCall(out); },
+                       [&] { return send(&out, release); });
 }
 
 Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* outRelease,
@@ -95,7 +97,8 @@ Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* 
         return Reply::constant(kUndefined);
     }
     if (outRelease != nullptr && directResult != nullptr) {
-        const char16_t* reply = process(&record, outRelease);
+        const char16_t* reply = debugScoped([&] { return DebugScope::appletCall(record); },
+                                            [&] { return process(&record, outRelease); });
         if (reply != nullptr && library.use_count() == 1) {
             // The applet was unloaded during its own call and leaves the process when the pin
             // goes: its text is copied and released now, while its release function still exists.
@@ -109,7 +112,8 @@ Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* 
     }
     const MessageRecord out = produced(record);
     ReleaseFunction release = nullptr;
-    const char16_t* reply = process(&out, &release);
+    const char16_t* reply = debugScoped([&out] { return DebugScope::appletCall(out); },
+                                        [&] { return process(&out, &release); });
     return Reply::copied(reply, release);
 }
 

@@ -149,6 +149,7 @@ bool XMLParser::initWithXMLString(const std::u16string& xml) {
         }
         std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(session.parse(utf8Of(xml)), &xmlFreeDoc);
         if (!doc) {
+            diagnoseRefusedText(lastParseFailure(), untilZero(xml));
             return false;
         }
         adopt(std::move(doc));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace qor::test {
@@ -25,6 +26,8 @@ struct CommandRun {
 };
 CommandRun runCommand(const std::string& program, const std::string& arguments,
                       const std::string& streams = "2>&1", const std::string& directory = "");
+// Runs `work` with this process's standard error going to a file; what was written to it.
+std::string capturedStandardError(const std::function<void()>& work);
 // Everything a stream gives until its end (both platforms).
 std::string readAll(std::FILE* stream);
 

@@ -1,12 +1,15 @@
 #include "support/test_platform.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace qor::test {
 
@@ -40,6 +43,24 @@ CommandRun runCommand(const std::string& program, const std::string& arguments,
     const int status = pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+std::string capturedStandardError(const std::function<void()>& work) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("qor-stderr-" + std::to_string(getpid()) + ".txt");
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int capture = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    dup2(capture, STDERR_FILENO);
+    close(capture);
+    work();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    std::filesystem::remove(file);
+    return text.str();
 }
 
 const LoadFailureReasons& loadFailureReasons() {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 namespace qor::test {
@@ -45,6 +46,24 @@ CommandRun runCommand(const std::string& program, const std::string& arguments,
     run.output = readAll(pipe);
     run.exitCode = _pclose(pipe);
     return run;
+}
+
+std::string capturedStandardError(const std::function<void()>& work) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() /
+        ("qor-stderr-" + std::to_string(GetCurrentProcessId()) + ".txt");
+    HANDLE capture = CreateFileW(file.wstring().c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
+    SetStdHandle(STD_ERROR_HANDLE, capture);
+    work();
+    SetStdHandle(STD_ERROR_HANDLE, saved);
+    CloseHandle(capture);
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    std::filesystem::remove(file);
+    return text.str();
 }
 
 // FormatMessageW's texts under Wine.

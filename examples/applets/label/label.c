@@ -7,15 +7,15 @@
 
 static SendFunction toQor;
 static LogFunction logLine;
-static SampleText appletID;
-static SampleText shown;
+static QorAppletText appletID = QOR_APPLET_TEXT_INIT;
+static QorAppletText shown = QOR_APPLET_TEXT_INIT;
 
 static void show(const char16_t* instance, const char16_t* text) {
-    sampleClear(&shown);
-    sampleAppend(&shown, text);
+    qorAppletTextClear(&shown);
+    qorAppletTextAppend(&shown, text);
     if (logLine != NULL) {
         logLine(30, u"label", u"LabelApplet", u"", u"", u"label in window %s shows \"%s\"",
-                instance, shown.units);
+                instance, qorAppletTextGet(&shown));
     }
 }
 
@@ -23,33 +23,37 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
     toQor = context->sendMessage;
     logLine = context->logMessage;
     sampleElementText(arguments, u"appletID", &appletID);
-    sampleClear(&shown);
+    qorAppletTextClear(&shown);
     return 0;
 }
 
 QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
                                           ReleaseFunction* outRelease) {
-    if (sampleEquals(record->command, u"HandlePropertyChangeFromBL")) {
-        SampleText command, value;
+    const char16_t* instance = record->targetInstanceID;
+    if (qorAppletTextEquals(record->command, u"HandlePropertyChangeFromBL")) {
+        QorAppletText command = QOR_APPLET_TEXT_INIT;
+        QorAppletText value = QOR_APPLET_TEXT_INIT;
         sampleElementText(record->data, u"command", &command);
         sampleElementText(record->data, u"data", &value);
-        if (!sampleEquals(command.units, u"SetText")) {
-            return sampleReply(u"false", outRelease);
+        const bool setText = qorAppletTextEquals(qorAppletTextGet(&command), u"SetText");
+        if (setText) {
+            show(instance, qorAppletTextGet(&value));
         }
-        show(record->targetInstanceID, value.units);
-        return sampleReply(u"true", outRelease);
+        qorAppletTextFree(&command);
+        qorAppletTextFree(&value);
+        return qorAppletReply(setText ? u"true" : u"false", outRelease);
     }
-    if (sampleEquals(record->command, u"ShowCaption")) {
-        SampleText caption;
-        sampleSendToCore(toQor, appletID.units, u"LocalizeData", u"<localize id=\"caption\"/>",
-                         &caption);
-        show(record->targetInstanceID, caption.units);
-        return sampleReply(shown.units, outRelease);
+    if (qorAppletTextEquals(record->command, u"ShowCaption")) {
+        char16_t* caption = qorAppletSendToCore(toQor, qorAppletTextGet(&appletID), instance,
+                                                u"LocalizeData", u"<localize id=\"caption\"/>");
+        show(instance, caption != NULL ? caption : u"");
+        qorAppletFree(caption);
+        return qorAppletReply(qorAppletTextGet(&shown), outRelease);
     }
-    if (sampleEquals(record->command, u"GetText")) {
-        return sampleReply(shown.units, outRelease);
+    if (qorAppletTextEquals(record->command, u"GetText")) {
+        return qorAppletReply(qorAppletTextGet(&shown), outRelease);
     }
-    return sampleReply(u"", outRelease);
+    return qorAppletReply(u"", outRelease);
 }
 
 QOR_EXPORT int32_t finalize(const char16_t* ignored) {
@@ -57,5 +61,7 @@ QOR_EXPORT int32_t finalize(const char16_t* ignored) {
     if (logLine != NULL) {
         logLine(30, u"label", u"LabelApplet", u"", u"", u"label closed");
     }
+    qorAppletTextFree(&appletID);
+    qorAppletTextFree(&shown);
     return 0;
 }

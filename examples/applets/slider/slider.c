@@ -7,8 +7,8 @@
 
 static SendFunction toQor;
 static LogFunction logLine;
-static SampleText appletID;
-static SampleText appletVersion;
+static QorAppletText appletID = QOR_APPLET_TEXT_INIT;
+static QorAppletText appletVersion = QOR_APPLET_TEXT_INIT;
 
 QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
     /* The context lives only for this call: keep what is needed. */
@@ -16,43 +16,49 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
     logLine = context->logMessage;
     sampleElementText(arguments, u"appletID", &appletID);
     sampleElementText(arguments, u"appletVersion", &appletVersion);
-    SampleText instance;
+    QorAppletText instance = QOR_APPLET_TEXT_INIT;
     sampleElementText(arguments, u"appletInstanceID", &instance);
     if (logLine != NULL) {
         logLine(30, u"slider", u"SliderApplet", u"", u"", u"slider ready in window %s",
-                instance.units);
+                qorAppletTextGet(&instance));
     }
+    qorAppletTextFree(&instance);
     return 0;
 }
 
 QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
                                           ReleaseFunction* outRelease) {
-    if (!sampleEquals(record->command, u"MoveSlider")) {
-        return sampleReply(u"", outRelease);
+    if (!qorAppletTextEquals(record->command, u"MoveSlider")) {
+        return qorAppletReply(u"", outRelease);
     }
-    SampleText value;
+    const char16_t* instance = record->targetInstanceID;
+    QorAppletText value = QOR_APPLET_TEXT_INIT;
     sampleElementText(record->data, u"value", &value);
     if (logLine != NULL) {
         logLine(30, u"slider", u"SliderApplet", u"", u"", u"slider in window %s moved to %s",
-                record->targetInstanceID, value.units);
+                instance, qorAppletTextGet(&value));
     }
-    /* Report the event on the "slider" component; QOR looks up what it is bound to. */
-    SampleText payload;
-    sampleClear(&payload);
-    sampleAppend(&payload, u"<applet><CommandLineArguments><appletID>");
-    sampleAppend(&payload, appletID.units);
-    sampleAppend(&payload, u"</appletID><appletVersion>");
-    sampleAppend(&payload, appletVersion.units);
-    sampleAppend(&payload, u"</appletVersion><instanceID>");
-    sampleAppend(&payload, record->targetInstanceID);
-    sampleAppend(&payload,
-                 u"</instanceID><componentID>slider</componentID>"
-                 u"<event>changed</event><value>");
-    sampleAppend(&payload, value.units);
-    sampleAppend(&payload, u"</value></CommandLineArguments></applet>");
-    SampleText reply;
-    sampleSendToCore(toQor, appletID.units, u"PropertyChange", payload.units, &reply);
-    return sampleReply(reply.units, outRelease);
+    /* Report the event on the "slider" component; QOR looks up what it is bound to. The value
+     * was read as markup and goes back as it came. */
+    QorAppletText payload = QOR_APPLET_TEXT_INIT;
+    qorAppletTextAppend(&payload, u"<applet><CommandLineArguments><appletID>");
+    qorAppletTextAppendEscaped(&payload, qorAppletTextGet(&appletID));
+    qorAppletTextAppend(&payload, u"</appletID><appletVersion>");
+    qorAppletTextAppendEscaped(&payload, qorAppletTextGet(&appletVersion));
+    qorAppletTextAppend(&payload, u"</appletVersion><instanceID>");
+    qorAppletTextAppendEscaped(&payload, instance);
+    qorAppletTextAppend(&payload,
+                        u"</instanceID><componentID>slider</componentID>"
+                        u"<event>changed</event><value>");
+    qorAppletTextAppend(&payload, qorAppletTextGet(&value));
+    qorAppletTextAppend(&payload, u"</value></CommandLineArguments></applet>");
+    char16_t* answer = qorAppletSendToCore(toQor, qorAppletTextGet(&appletID), instance,
+                                           u"PropertyChange", qorAppletTextGet(&payload));
+    const char16_t* reply = qorAppletReply(answer != NULL ? answer : u"", outRelease);
+    qorAppletFree(answer);
+    qorAppletTextFree(&payload);
+    qorAppletTextFree(&value);
+    return reply;
 }
 
 QOR_EXPORT int32_t finalize(const char16_t* ignored) {
@@ -60,5 +66,7 @@ QOR_EXPORT int32_t finalize(const char16_t* ignored) {
     if (logLine != NULL) {
         logLine(30, u"slider", u"SliderApplet", u"", u"", u"slider closed");
     }
+    qorAppletTextFree(&appletID);
+    qorAppletTextFree(&appletVersion);
     return 0;
 }

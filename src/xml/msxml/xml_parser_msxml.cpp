@@ -173,6 +173,7 @@ bool XMLParser::initWithXMLString(const std::u16string& xml) {
     }
     try {
         if (!loadDocument(doc.get(), untilZero(xml))) {
+            diagnoseRefusedText(lastParseFailure(), untilZero(xml));
             return false;
         }
         adopt(std::move(doc));
