@@ -148,6 +148,13 @@ void configureDocument(IXMLDOMDocument2* document) {
     check(document->put_resolveExternals(VARIANT_FALSE));
     check(document->put_validateOnParse(VARIANT_FALSE));
     check(document->put_preserveWhiteSpace(VARIANT_TRUE));
+    // Queries are XPath 1.0, as on Linux: in the DOM's default language, XSL Patterns, a bare
+    // name also selects elements of a default namespace, and "[1]" is the second node.
+    const Bstr property(u"SelectionLanguage");
+    Variant language;
+    language.get()->vt = VT_BSTR;
+    language.get()->bstrVal = Bstr(u"XPath").release();
+    check(document->setProperty(property.get(), language.value()));
 }
 
 bool loadDocument(IXMLDOMDocument2* document, std::u16string_view text) {

@@ -112,12 +112,19 @@ class MarkupWriter {
         if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri) {
             return;
         }
+        if (!declaredSince(prefix, elementScope)) {  // else declared here to another name
+            declare(prefix, uri);
+        }
+    }
+
+    // True when the start tag being written declares the prefix already.
+    bool declaredSince(std::u16string_view prefix, std::size_t elementScope) const {
         for (std::size_t i = elementScope; i < scope_.size(); ++i) {
             if (scope_[i].first == prefix) {
-                return;  // declared on this element already, to another name
+                return true;
             }
         }
-        declare(prefix, uri);
+        return false;
     }
 
     void declare(std::u16string_view prefix, const std::u16string& uri) {
@@ -141,7 +148,11 @@ class MarkupWriter {
                 const std::u16string_view prefix =
                     attribute.name == u"xmlns" ? std::u16string_view()
                                                : std::u16string_view(attribute.name).substr(6);
-                declare(prefix, attribute.value);
+                // The xml prefix is bound without a declaration (a copy in Wine's DOM may carry
+                // it, once per xml:* attribute), and a prefix is declared once per start tag.
+                if (prefix != u"xml" && !declaredSince(prefix, outerScope)) {
+                    declare(prefix, attribute.value);
+                }
             } else {
                 attributes.push_back(std::move(attribute));
             }

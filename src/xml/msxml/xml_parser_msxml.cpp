@@ -343,6 +343,12 @@ AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
         for (AttributeEntry& attribute : attributesOf(node.get())) {
             attributes.emplace(std::move(attribute.name), std::move(attribute.value));
         }
+    } catch (const AttributeMapError& error) {
+        report(20,
+               error.step() == AttributeMapError::kAttributes
+                   ? u"Failed to get Attributes from the Node :%d"
+                   : u"Failed to number of Attributes for the Node :%d",
+               platform::lastSystemError());
     } catch (const DomError& error) {
         reportDomError(40, u"getAttrsMapOfNode", error.code());
     } catch (const std::exception&) {
