@@ -2,6 +2,7 @@
 
 #include <msxml2.h>
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -167,6 +168,11 @@ class MarkupWriter {
             declareIfNeeded(prefix, namespaceFor(attribute.node.get(), element, prefix),
                             outerScope);
         }
+        if (hoist_) {
+            hoist_ = false;
+            std::vector<std::u16string> inner;
+            hoistFrom(element, inner);
+        }
         for (const AttributeEntry& attribute : attributes) {
             out_ += u" " + attribute.name + u"=\"";
             appendEscaped(out_, attribute.value, true);
@@ -184,6 +190,71 @@ class MarkupWriter {
         scope_.resize(outerScope);
     }
 
+    // True when a prefix is declared in `inner` (the declarations met below the top element) or
+    // on the top element.
+    bool declaredBelowTop(const std::vector<std::u16string>& inner,
+                          std::u16string_view prefix) const {
+        return prefix == u"xml" || std::find(inner.begin(), inner.end(), prefix) != inner.end() ||
+               declaredSince(prefix, 0);
+    }
+
+    // Declares on the top element, in the order of first use, the prefixes the descendants of
+    // `element` use that no declaration inside the subtree binds: what a copy of the subtree in
+    // a document of its own carries.
+    void hoistFrom(IXMLDOMNode* element, std::vector<std::u16string>& inner) {
+        ComPtr<IXMLDOMNode> child;
+        check(element->get_firstChild(child.put()));
+        while (child) {
+            if (typeOf(child.get()) == NODE_ELEMENT) {
+                const std::size_t mark = inner.size();
+                std::vector<AttributeEntry> attributes = attributesOf(child.get());
+                for (const AttributeEntry& attribute : attributes) {
+                    if (isNamespaceDeclaration(attribute.name)) {
+                        inner.emplace_back(attribute.name == u"xmlns"
+                                               ? std::u16string_view()
+                                               : std::u16string_view(attribute.name).substr(6));
+                    }
+                }
+                const std::u16string name = nameOf(child.get());
+                const std::u16string_view prefix = prefixOf(name);
+                if (!declaredBelowTop(inner, prefix)) {
+                    const std::u16string uri = namespaceFor(child.get(), child.get(), prefix);
+                    if (!uri.empty()) {
+                        declare(prefix, uri);
+                    }
+                }
+                for (const AttributeEntry& attribute : attributes) {
+                    const std::u16string_view attributePrefix = prefixOf(attribute.name);
+                    if (!attributePrefix.empty() && attributePrefix != u"xmlns" &&
+                        !declaredBelowTop(inner, attributePrefix)) {
+                        const std::u16string uri =
+                            namespaceFor(attribute.node.get(), child.get(), attributePrefix);
+                        if (!uri.empty()) {
+                            declare(attributePrefix, uri);
+                        }
+                    }
+                }
+                hoistFrom(child.get(), inner);
+                inner.resize(mark);
+            }
+            ComPtr<IXMLDOMNode> next;
+            check(child->get_nextSibling(next.put()));
+            child = std::move(next);
+        }
+    }
+
+    static DOMNodeType typeOf(IXMLDOMNode* node) {
+        DOMNodeType type = NODE_INVALID;
+        check(node->get_nodeType(&type));
+        return type;
+    }
+
+  public:
+    // Set before writing an element that stands below others: its markup then carries what its
+    // subtree uses from above.
+    bool hoist_ = false;
+
+  private:
     std::vector<std::pair<std::u16string, std::u16string>> scope_;  // prefix, namespace name
     std::u16string out_;
 };
@@ -192,6 +263,15 @@ class MarkupWriter {
 
 std::u16string markupOf(IXMLDOMNode* node) {
     MarkupWriter writer;
+    DOMNodeType type = NODE_INVALID;
+    check(node->get_nodeType(&type));
+    if (type == NODE_ELEMENT) {
+        ComPtr<IXMLDOMNode> parent;
+        check(node->get_parentNode(parent.put()));
+        DOMNodeType parentType = NODE_INVALID;
+        writer.hoist_ =
+            parent && SUCCEEDED(parent->get_nodeType(&parentType)) && parentType == NODE_ELEMENT;
+    }
     writer.write(node);
     return writer.take();
 }
