@@ -463,6 +463,14 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
             const Bstr content(untilZero(text));
             ComPtr<IXMLDOMText> textNode;
             checkMade(xmlDoc_->get()->createTextNode(content.get(), textNode.put()), textNode);
+            if (untilZero(text).find(u'\r') != std::u16string_view::npos) {
+                // Wine's createTextNode turns carriage returns into line feeds; the value set
+                // afterwards is kept as it is.
+                Variant value;
+                value.get()->vt = VT_BSTR;
+                value.get()->bstrVal = Bstr(untilZero(text)).release();
+                check(textNode->put_nodeValue(value.value()));
+            }
             ComPtr<IXMLDOMNode> appendedText;
             check(element->appendChild(textNode.get(), appendedText.put()));
         }
