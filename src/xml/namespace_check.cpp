@@ -136,12 +136,16 @@ class Checker {
         return ParseFailure{line_, std::move(message)};
     }
 
-    // A start tag from its "<": its declarations enter the scope, then its names are checked.
-    std::optional<ParseFailure> startTag() {
+  public:
+    using Attributes = std::vector<std::pair<std::u16string_view, std::u16string_view>>;
+
+    // The attributes of the start tag at the "<" the reading stands on, values as written; past
+    // the tag's ">" afterwards. `empty` tells whether it ends with "/>".
+    Attributes readStartTag(std::u16string_view& element, bool& empty) {
         advanceTo(position_ + 1);
-        const std::u16string_view element = name();
-        std::vector<std::pair<std::u16string_view, std::u16string_view>> attributes;
-        bool empty = false;
+        element = name();
+        Attributes attributes;
+        empty = false;
         while (true) {
             skipSpace();
             if (position_ >= text_.size() || text_[position_] == u'>') {
@@ -164,6 +168,15 @@ class Checker {
             advanceTo(stop + 1);
         }
         advanceTo(position_ + 1);  // '>'
+        return attributes;
+    }
+
+  private:
+    // A start tag from its "<": its declarations enter the scope, then its names are checked.
+    std::optional<ParseFailure> startTag() {
+        std::u16string_view element;
+        bool empty = false;
+        const Attributes attributes = readStartTag(element, empty);
         marks_.push_back(scope_.size());
         for (const auto& [attribute, value] : attributes) {
             if (attribute == u"xmlns" || prefixPart(attribute) == u"xmlns") {
@@ -236,6 +249,22 @@ class Checker {
 
 std::optional<ParseFailure> namespaceErrorIn(std::u16string_view text) {
     return Checker(text).run();
+}
+
+std::optional<std::u16string> defaultDeclarationIn(std::u16string_view markup) {
+    const std::size_t open = markup.find(u'<');
+    if (open == std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    Checker reader(markup.substr(open));
+    std::u16string_view element;
+    bool empty = false;
+    for (const auto& [attribute, value] : reader.readStartTag(element, empty)) {
+        if (attribute == u"xmlns") {
+            return decoded(value);
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace qor::xml

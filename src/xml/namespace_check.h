@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "xml/parse_failure.h"
@@ -13,5 +14,9 @@ namespace qor::xml {
 // xmlns namespace names bound to another prefix or as the default. Nullopt when there is none.
 // For a DOM that lets these pass; the text is read as markup, not checked for well-formedness.
 std::optional<ParseFailure> namespaceErrorIn(std::u16string_view text);
+
+// The value of the default namespace declaration ("xmlns") of the first start tag of a markup
+// text, character and entity references replaced; nullopt when that tag has none.
+std::optional<std::u16string> defaultDeclarationIn(std::u16string_view markup);
 
 }  // namespace qor::xml

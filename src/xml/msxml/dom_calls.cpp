@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "bstr.h"
+#include "xml/namespace_check.h"
 #include "xml/xml_name.h"
 
 namespace qor::xml {
@@ -46,7 +47,10 @@ std::optional<std::u16string> defaultDeclarationOf(IXMLDOMNode* element) {
     Variant value;
     if (asElement->getAttribute(declaration.get(), value.get()) != S_OK ||
         value.value().vt != VT_BSTR) {
-        return std::nullopt;
+        // Wine's DOM has no attribute for it either; its own markup of the element has it.
+        Bstr markup;
+        check(element->get_xml(markup.put()));
+        return defaultDeclarationIn(markup.text());
     }
     return std::u16string(reinterpret_cast<const char16_t*>(value.value().bstrVal),
                           SysStringLen(value.value().bstrVal));
