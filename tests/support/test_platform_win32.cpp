@@ -74,26 +74,6 @@ const LoadFailureReasons& loadFailureReasons() {
     return reasons;
 }
 
-bool domHasXPathFunctions() {
-    return true;
-}
-
-bool domKeepsCarriageReturnsInText() {
-    return true;
-}
-
-bool domListsDefaultNamespaceDeclarations() {
-    return true;
-}
-
-bool domTellsUnboundAttributePrefixes() {
-    return true;
-}
-
-bool domSurvivesMalformedQueries() {
-    return false;
-}
-
 bool domTellsLines() {
     return false;
 }
@@ -108,10 +88,6 @@ void markForeignArchitecture(const std::string& path) {
     file.seekp(static_cast<std::streamoff>(peHeader) + 4);
     const char machine[2] = {static_cast<char>(0x64), static_cast<char>(0xAA)};
     file.write(machine, 2);
-}
-
-std::u16string domQuery(const std::u16string& xpath) {
-    return xpath;
 }
 
 }  // namespace qor::test

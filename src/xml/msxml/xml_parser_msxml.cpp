@@ -16,6 +16,7 @@
 #include "markup_writer.h"
 #include "platform/last_system_error.h"
 #include "xml/dom_error.h"
+#include "xml/query_text.h"
 #include "xml/xml_name.h"
 
 namespace qor::xml {
@@ -219,6 +220,9 @@ std::optional<XmlNode> XMLParser::selectFirst(const std::u16string& query, const
     try {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
+        }
+        if (isRefusedQuery(untilZero(query))) {
+            throw DomError(DomError::kFail);
         }
         const Bstr text(untilZero(query));
         ComPtr<IXMLDOMNodeList> nodes;
