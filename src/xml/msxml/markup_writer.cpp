@@ -19,6 +19,10 @@ namespace {
 
 class MarkupWriter {
   public:
+    // `standsAlone`: the node written is an element below others, whose markup then carries
+    // what its subtree uses from above.
+    explicit MarkupWriter(bool standsAlone) : hoist_(standsAlone) {}
+
     std::u16string take() { return std::move(out_); }
 
     void write(IXMLDOMNode* node) {
@@ -249,12 +253,7 @@ class MarkupWriter {
         return type;
     }
 
-  public:
-    // Set before writing an element that stands below others: its markup then carries what its
-    // subtree uses from above.
-    bool hoist_ = false;
-
-  private:
+    bool hoist_;
     std::vector<std::pair<std::u16string, std::u16string>> scope_;  // prefix, namespace name
     std::u16string out_;
 };
@@ -262,16 +261,17 @@ class MarkupWriter {
 }  // namespace
 
 std::u16string markupOf(IXMLDOMNode* node) {
-    MarkupWriter writer;
+    bool standsAlone = false;
     DOMNodeType type = NODE_INVALID;
     check(node->get_nodeType(&type));
     if (type == NODE_ELEMENT) {
         ComPtr<IXMLDOMNode> parent;
         check(node->get_parentNode(parent.put()));
         DOMNodeType parentType = NODE_INVALID;
-        writer.hoist_ =
+        standsAlone =
             parent && SUCCEEDED(parent->get_nodeType(&parentType)) && parentType == NODE_ELEMENT;
     }
+    MarkupWriter writer(standsAlone);
     writer.write(node);
     return writer.take();
 }
