@@ -66,7 +66,7 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
 
 extern "C" {
 
-QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* /*arguments*/, HostContext* context) {
     using namespace qor;
     if (context == nullptr) {
         return 1;
@@ -86,8 +86,8 @@ QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* contex
     }
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     using namespace qor;
     if (!isWellFormed(record)) {
         debugMalformedMessage(record);
@@ -108,7 +108,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     }
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* /*ignored*/) {
     using namespace qor;
     logLine(kLogProgress, LogComponent::kQor, u"QOR finalize called");
     ModuleState& state = moduleState();
