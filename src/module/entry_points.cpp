@@ -7,14 +7,14 @@
 #include "applets/applet_list.h"
 #include "applets/applet_loading.h"
 #include "bindings/binding_tables.h"
-#include "plugin/command_table.h"
+#include "module/command_table.h"
 #include "plugin/debug_output.h"
 #include "plugin/log.h"
 #include "plugin/message.h"
-#include "plugin/message_router.h"
 #include "plugin/module_state.h"
 #include "plugin/result_text.h"
 #include "qor/plugin.h"
+#include "routing/message_router.h"
 
 namespace qor {
 namespace {
@@ -42,7 +42,7 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
         return runCommand(record, outRelease);
     }
     // Routed as it came: no copy of its texts is needed.
-    MessageRouter& router = *moduleState().ensureRouter();
+    MessageRouter& router = *ensureRouter();
     if (!isAppletTarget(record.targetType)) {
         // Core's reply is copied once, straight into the caller's result, then released.
         ReleaseFunction release = nullptr;
@@ -75,9 +75,9 @@ QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* /*arguments*/, HostContex
         configureDebugOutput();
         ModuleState& state = moduleState();
         state.logSlot = context->logMessage;
-        state.ensureRouter()->setHostWords(context->sendMessage, context->logMessage,
-                                           context->reserved3, context->reserved4);
-        state.ensureAppletList();
+        ensureRouter()->setHostWords(context->sendMessage, context->logMessage, context->reserved3,
+                                     context->reserved4);
+        ensureAppletList();
         logLine(kLogProgress, LogComponent::kQor, u"QOR Initialized");
         return 0;
     } catch (const std::exception&) {
