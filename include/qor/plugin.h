@@ -28,6 +28,13 @@
 #include <uchar.h>
 #endif
 
+/* The version of this header and of the QOR library built with it (the project's only record of
+ * its version). A QOR library carries the same three numbers in an identity that can be read from
+ * its file without running any of its code: `qor-host --version` shows it. */
+#define QOR_VERSION_MAJOR 0
+#define QOR_VERSION_MINOR 1
+#define QOR_VERSION_PATCH 0
+
 /* Marks the three entry points as exports of the library that defines them: QOR's own and every
  * applet's. On Windows they are DLL exports, elsewhere symbols of default visibility. */
 #if defined(_WIN32)
