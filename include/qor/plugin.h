@@ -15,7 +15,16 @@
  * Threads
  *   QOR takes no locks. Call one entry point at a time. Calls may nest on the same thread: while
  *   QOR waits for Core's sendMessage or for an applet's processMessage, initialize or finalize,
- *   that party may call processMessage again.
+ *   that party may call processMessage again. At most 64 processMessage calls may be under way
+ *   on one thread at once: the call past that is answered as a malformed call ("InvalidArguments",
+ *   a null slot) and QOR logs a level-40 line saying so, so that applets answering each other's
+ *   messages forever cannot overflow the stack.
+ *
+ * Applets
+ *   An applet's initialize, processMessage and finalize count only when the applet's library
+ *   defines them itself, as code: a name only a dependency exports, or one that lies in data, is
+ *   missing. QOR's own library, or a copy of it under any name, is never loaded as an applet: it
+ *   carries an identity (with the version below) that QOR reads from the file before loading it.
  */
 #ifndef QOR_PLUGIN_H
 #define QOR_PLUGIN_H
@@ -179,7 +188,8 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
  *
  * Results:
  *   - A malformed record (null, or a null text pointer) gives the static text "InvalidArguments"
- *     and a null slot (when outRelease is non-null); never release it.
+ *     and a null slot (when outRelease is non-null); never release it. So does a call nested
+ *     more than 64 deep on one thread (see Threads above).
  *   - A message passed through to an applet gives exactly the applet's own pointer and whatever
  *     release function the applet wrote into *outRelease. Only if the applet was unloaded during
  *     that very call (its code leaves the process as the call returns) does QOR copy the text,
