@@ -335,7 +335,7 @@ TEST(QorHost, QorIsToldByItsIdentity) {
          ": not a QOR library (it carries no QOR identity)"},
         {std::string("run --library ") + QOR_FIXTURE_APPLET, 3,
          ": not a QOR library (it carries no QOR identity)"},
-        {"--version --library /nowhere/libqor.so", 3, "cannot read /nowhere/libqor.so: "},
+        {"--version --library /nowhere/libqor.so", 3, "cannot read /nowhere/libqor.so"},
         {std::string("check-applet ") + QOR_LIBRARY_PATH, 2,
          std::string(": cannot be loaded: ") + QOR_LIBRARY_PATH + " is QOR itself, not an applet"},
         {"check-applet " + copy, 2,
