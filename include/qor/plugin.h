@@ -15,7 +15,16 @@
  * Threads
  *   QOR takes no locks. Call one entry point at a time. Calls may nest on the same thread: while
  *   QOR waits for Core's sendMessage or for an applet's processMessage, initialize or finalize,
- *   that party may call processMessage again.
+ *   that party may call processMessage again. At most 64 processMessage calls may be under way
+ *   on one thread at once: the call past that is answered as a malformed call ("InvalidArguments",
+ *   a null slot) and QOR logs a level-40 line saying so, so that applets answering each other's
+ *   messages forever cannot overflow the stack.
+ *
+ * Applets
+ *   An applet's initialize, processMessage and finalize count only when the applet's library
+ *   defines them itself, as code: a name only a dependency exports, or one that lies in data, is
+ *   missing. QOR's own library, or a copy of it under any name, is never loaded as an applet: it
+ *   carries an identity (with the version below) that QOR reads from the file before loading it.
  */
 #ifndef QOR_PLUGIN_H
 #define QOR_PLUGIN_H
@@ -27,6 +36,13 @@
 #include <stdint.h>
 #include <uchar.h>
 #endif
+
+/* The version of this header and of the QOR library built with it (the project's only record of
+ * its version). A QOR library carries the same three numbers in an identity that can be read from
+ * its file without running any of its code: `qor-host --version` shows it. */
+#define QOR_VERSION_MAJOR 0
+#define QOR_VERSION_MINOR 1
+#define QOR_VERSION_PATCH 0
 
 /* Marks the three entry points as exports of the library that defines them: QOR's own and every
  * applet's. On Windows they are DLL exports, elsewhere symbols of default visibility. */
@@ -190,7 +206,8 @@ QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* c
  *
  * Results:
  *   - A malformed record (null, or a null text pointer) gives the static text "InvalidArguments"
- *     and a null slot (when outRelease is non-null); never release it.
+ *     and a null slot (when outRelease is non-null); never release it. So does a call nested
+ *     more than 64 deep on one thread (see Threads above).
  *   - A message passed through to an applet gives exactly the applet's own pointer and whatever
  *     release function the applet wrote into *outRelease. Only if the applet was unloaded during
  *     that very call (its code leaves the process as the call returns) does QOR copy the text,

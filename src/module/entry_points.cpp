@@ -61,6 +61,31 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
     return direct != nullptr ? direct : handOver(reply.text(), outRelease);
 }
 
+// How deeply processMessage calls may nest on one thread: a message to an applet whose answer
+// sends another message, and so on. Legitimate exchanges nest a few calls deep; two applets that
+// answer each other's message with the same message forever would otherwise overflow the stack.
+constexpr int32_t kMaxMessageNesting = 64;
+
+thread_local int32_t messageNesting = 0;
+
+// Counts one processMessage call on this thread for the length of a scope.
+class NestingScope {
+  public:
+    NestingScope() { ++messageNesting; }
+    NestingScope(const NestingScope&) = delete;
+    NestingScope& operator=(const NestingScope&) = delete;
+    ~NestingScope() { --messageNesting; }
+};
+
+// The answer to a call that cannot be served: the static text, and no release function.
+const char16_t* refuseAsMalformed(const MessageRecord* record, ReleaseFunction* outRelease) {
+    debugMalformedMessage(record);
+    if (outRelease != nullptr) {
+        *outRelease = nullptr;
+    }
+    return u"InvalidArguments";
+}
+
 }  // namespace
 }  // namespace qor
 
@@ -90,12 +115,15 @@ QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
                                                    ReleaseFunction* outRelease) {
     using namespace qor;
     if (!isWellFormed(record)) {
-        debugMalformedMessage(record);
-        if (outRelease != nullptr) {
-            *outRelease = nullptr;
-        }
-        return u"InvalidArguments";
+        return refuseAsMalformed(record, outRelease);
     }
+    if (messageNesting >= kMaxMessageNesting) {
+        logLine(kLogFailure, LogComponent::kQor,
+                u"Message %s to %s nested deeper than %d calls, answered as a malformed call",
+                record->command, record->targetID, kMaxMessageNesting);
+        return refuseAsMalformed(record, outRelease);
+    }
+    const NestingScope nesting;
     try {
         return debugScoped([record] { return DebugScope::message(*record); },
                            [record, outRelease] { return processWellFormed(*record, outRelease); });
