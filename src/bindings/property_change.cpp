@@ -62,10 +62,19 @@ bool sendEventInfoToCore(const std::u16string& appletID, const std::u16string& a
     EventBinding binding;
     const bool found = ensureBindingTables().findEventBinding(eventKey, binding);
     if (found) {
-        ComposedDocument change(u"<propertyChange></propertyChange>");
-        change.document.addChildToNode(u"propertyID", binding.propertyName, change.root);
         // The binding's data element (an empty one without), with the incoming payload last.
         ComposedDocument data(binding.dataXml.empty() ? u"<data/>" : binding.dataXml);
+        if (!data.root) {
+            // Stored data that does not parse again: a message without it would lose the data
+            // and the applet's payload unseen.
+            logLine(kLogFailure, LogComponent::kQor,
+                    u"The data of the binding %s does not parse again; no PropertyChange sent",
+                    eventKey.c_str());
+            logBindings(u"Return from sendEventInfoToCore: %d", 0);
+            return false;
+        }
+        ComposedDocument change(u"<propertyChange></propertyChange>");
+        change.document.addChildToNode(u"propertyID", binding.propertyName, change.root);
         data.document.addChildToNode(payloadRoot, data.root);
         change.document.addChildToNode(data.root, change.root);
 

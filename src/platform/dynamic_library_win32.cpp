@@ -107,11 +107,16 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
         library.error_ = "library path contains a zero character";
         return library;
     }
-    // No error dialog box for a missing or broken file: the caller reports it.
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // No error dialog box for a missing or broken file: the caller reports it. The mode is the
+    // calling thread's alone; the process-wide one belongs to the host and its other threads.
+    DWORD previousMode = 0;
+    const BOOL modeSet =
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
     HMODULE module = LoadLibraryW(reinterpret_cast<const wchar_t*>(terminated.c_str()));
     const DWORD error = GetLastError();
-    SetErrorMode(previousMode);
+    if (modeSet) {
+        SetThreadErrorMode(previousMode, nullptr);
+    }
     if (module == nullptr) {
         library.error_ = systemMessage(error);
         return library;
