@@ -25,7 +25,7 @@ std::string utf8(const char16_t* text) {
 }
 
 // The applet's sendMessage: shows the message and answers nothing, as an absent Core does.
-const char16_t* showMessage(const MessageRecord* record, ReleaseFunction* outRelease) {
+const char16_t* QOR_CALL showMessage(const MessageRecord* record, ReleaseFunction* outRelease) {
     if (outRelease != nullptr) {
         *outRelease = nullptr;
     }

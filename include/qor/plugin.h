@@ -3,8 +3,8 @@
  *
  * QOR is a message broker loaded by a host application as a shared library (libqor.so, or
  * qor.dll on Windows). It stands between the host's business logic ("Core") and UI applets, which
- * are shared libraries with the same three exports as QOR itself. This header is all a host or an applet needs: plain records,
- * function types and the three entry points. It is valid C11 and C++.
+ * are shared libraries with the same three exports as QOR itself. This header is all a host or an
+ * applet needs: plain records, function types and the three entry points. It is valid C11 and C++.
  *
  * Texts
  *   Every text that crosses the boundary is a zero-terminated string of UTF-16 code units in
@@ -52,6 +52,18 @@
 #define QOR_EXPORT __attribute__((visibility("default")))
 #else
 #define QOR_EXPORT
+#endif
+
+/* The calling convention of the three entry points and of every callback type below. On 32-bit
+ * x86 the caller cleans the stack (cdecl), whatever the compiler's default: a host or applet built
+ * with a callee-pops default (MSVC /Gz, gcc -mrtd) still matches QOR as long as it spells QOR_CALL
+ * in its own definitions of these functions. Elsewhere there is one convention and it is empty. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define QOR_CALL __cdecl
+#elif defined(__i386__) && defined(__GNUC__)
+#define QOR_CALL __attribute__((cdecl))
+#else
+#define QOR_CALL
 #endif
 
 #ifdef __cplusplus
@@ -102,7 +114,7 @@ typedef struct MessageRecord {
  * Releases a result text. Called exactly once, by the receiver of the text, with the pointer that
  * came back. Returns true when a text was freed; QOR's own function returns false for null.
  */
-typedef bool (*ReleaseFunction)(const char16_t* text);
+typedef bool(QOR_CALL* ReleaseFunction)(const char16_t* text);
 
 /*
  * Delivers a message and answers with a result text.
@@ -114,7 +126,8 @@ typedef bool (*ReleaseFunction)(const char16_t* text);
  *               own slot: applets always write it.
  * Returns the result text, or null. processMessage itself is a SendFunction.
  */
-typedef const char16_t* (*SendFunction)(const MessageRecord* record, ReleaseFunction* outRelease);
+typedef const char16_t*(QOR_CALL* SendFunction)(const MessageRecord* record,
+                                                ReleaseFunction* outRelease);
 
 /*
  * Writes one log line. QOR passes: level (10 LocalizeData entry, 20 an applet registered twice,
@@ -122,9 +135,9 @@ typedef const char16_t* (*SendFunction)(const MessageRecord* record, ReleaseFunc
  * two empty texts, a printf-style format and its values. In the format, %s takes a
  * const char16_t*, %d an int32_t and %x a uint32_t.
  */
-typedef void (*LogFunction)(int32_t level, const char16_t* module, const char16_t* component,
-                            const char16_t* reserved1, const char16_t* reserved2,
-                            const char16_t* format, ...);
+typedef void(QOR_CALL* LogFunction)(int32_t level, const char16_t* module,
+                                    const char16_t* component, const char16_t* reserved1,
+                                    const char16_t* reserved2, const char16_t* format, ...);
 
 /*
  * The callbacks through which a host and the module it loads reach each other: five machine words.
@@ -146,6 +159,11 @@ typedef struct HostContext {
     /* Kept by QOR, never used. 0 in the contexts QOR gives applets. */
     uintptr_t reserved4;
 } HostContext;
+
+/* The types of initialize and finalize, for a host or a loader that looks the entry points up at
+ * run time (dlsym, GetProcAddress); processMessage is a SendFunction. */
+typedef int32_t(QOR_CALL* InitializeFunction)(const char16_t* arguments, HostContext* context);
+typedef int32_t(QOR_CALL* FinalizeFunction)(const char16_t* ignored);
 
 /*
  * UI applets are shared libraries that export the same three entry points. How QOR treats them:
@@ -179,7 +197,7 @@ typedef struct HostContext {
  * file (on Windows also to the debugger), never through the log function; unset, QOR writes
  * nothing of the kind (docs/diagnostics.md).
  */
-QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* context);
 
 /*
  * Handles one message. QOR runs its own seven commands (LoadUIApplet, UnloadUIApplet,
@@ -199,13 +217,14 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
  *   - A well-formed record with a null outRelease is processed, and the result is null: no text
  *     can be handed over without its release function.
  */
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record, ReleaseFunction* outRelease);
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease);
 
 /*
  * Stops QOR: logs "QOR finalize called", unloads every applet (calling its finalize) and drops
  * all bindings. Always returns 0. The argument is ignored and may be null.
  */
-QOR_EXPORT int32_t finalize(const char16_t* ignored);
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* ignored);
 
 #ifdef __cplusplus
 }

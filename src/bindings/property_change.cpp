@@ -2,7 +2,7 @@
 
 #include "bindings/binding_tables.h"
 #include "plugin/log.h"
-#include "plugin/message_router.h"
+#include "routing/message_router.h"
 #include "xml/xml_parser.h"
 
 namespace qor {
@@ -26,7 +26,7 @@ struct ComposedDocument {
 
 void deliver(Message& message) {
     // The reply is dropped; an unreachable applet or a refusing Core changes nothing here.
-    moduleState().ensureRouter()->route(*message.toRecord(), nullptr, nullptr);
+    ensureRouter()->route(*message.toRecord(), nullptr, nullptr);
 }
 
 }  // namespace

@@ -7,14 +7,14 @@
 #include "applets/applet_list.h"
 #include "applets/applet_loading.h"
 #include "bindings/binding_tables.h"
-#include "plugin/command_table.h"
+#include "module/command_table.h"
 #include "plugin/debug_output.h"
 #include "plugin/log.h"
 #include "plugin/message.h"
-#include "plugin/message_router.h"
 #include "plugin/module_state.h"
 #include "plugin/result_text.h"
 #include "qor/plugin.h"
+#include "routing/message_router.h"
 
 namespace qor {
 namespace {
@@ -42,7 +42,7 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
         return runCommand(record, outRelease);
     }
     // Routed as it came: no copy of its texts is needed.
-    MessageRouter& router = *moduleState().ensureRouter();
+    MessageRouter& router = *ensureRouter();
     if (!isAppletTarget(record.targetType)) {
         // Core's reply is copied once, straight into the caller's result, then released.
         ReleaseFunction release = nullptr;
@@ -91,7 +91,7 @@ const char16_t* refuseAsMalformed(const MessageRecord* record, ReleaseFunction* 
 
 extern "C" {
 
-QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* /*arguments*/, HostContext* context) {
     using namespace qor;
     if (context == nullptr) {
         return 1;
@@ -100,9 +100,9 @@ QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* contex
         configureDebugOutput();
         ModuleState& state = moduleState();
         state.logSlot = context->logMessage;
-        state.ensureRouter()->setHostWords(context->sendMessage, context->logMessage,
-                                           context->reserved3, context->reserved4);
-        state.ensureAppletList();
+        ensureRouter()->setHostWords(context->sendMessage, context->logMessage, context->reserved3,
+                                     context->reserved4);
+        ensureAppletList();
         logLine(kLogProgress, LogComponent::kQor, u"QOR Initialized");
         return 0;
     } catch (const std::exception&) {
@@ -111,8 +111,8 @@ QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* contex
     }
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     using namespace qor;
     if (!isWellFormed(record)) {
         return refuseAsMalformed(record, outRelease);
@@ -136,7 +136,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     }
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* /*ignored*/) {
     using namespace qor;
     logLine(kLogProgress, LogComponent::kQor, u"QOR finalize called");
     ModuleState& state = moduleState();
