@@ -68,11 +68,25 @@ TEST(DynamicLibrary, FunctionsAreTheLibrarysOwnCodeAndQorCarriesItsIdentity) {
     EXPECT_EQ(*qor.identity(), kVersion);
     EXPECT_FALSE(qor.isSameLibraryAs(applet));
 
+#if !defined(_WIN32)
+    // A system library, already loaded, whose notes are 8-byte aligned: its code is a function,
+    // its data (environ, stdin) is not.
+    DynamicLibrary libc = DynamicLibrary::open(u"libc.so.6");
+    ASSERT_TRUE(libc.isOpen()) << libc.error();
+    EXPECT_FALSE(libc.identity());
+    EXPECT_NE(libc.function("malloc"), nullptr);
+    EXPECT_EQ(libc.function("environ"), nullptr);
+    EXPECT_EQ(libc.function("stdin"), nullptr);
+#endif
+
     // Moved, the reference goes with its segments and identity; closed, nothing is left.
     DynamicLibrary moved(std::move(qor));
     EXPECT_FALSE(qor.isOpen());  // NOLINT(bugprone-use-after-move): the moved-from state
     EXPECT_TRUE(moved.identity());
     applet = std::move(moved);
+    EXPECT_TRUE(applet.identity());
+    DynamicLibrary& same = applet;
+    applet = std::move(same);  // onto itself: nothing changes
     EXPECT_TRUE(applet.identity());
     EXPECT_NE(applet.function("processMessage"), nullptr);
     EXPECT_TRUE(applet.close());
