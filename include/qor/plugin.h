@@ -16,7 +16,7 @@
  *   QOR takes no locks. Call one entry point at a time. Calls may nest on the same thread: while
  *   QOR waits for Core's sendMessage or for an applet's processMessage, initialize or finalize,
  *   that party may call processMessage again. At most 64 processMessage calls may be under way
- *   on one thread at once: the call past that is answered as a malformed call ("InvalidArguments",
+ *   at once: the call past that is answered as a malformed call ("InvalidArguments",
  *   a null slot) and QOR logs a level-40 line saying so, so that applets answering each other's
  *   messages forever cannot overflow the stack.
  *
@@ -207,7 +207,7 @@ QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* c
  * Results:
  *   - A malformed record (null, or a null text pointer) gives the static text "InvalidArguments"
  *     and a null slot (when outRelease is non-null); never release it. So does a call nested
- *     more than 64 deep on one thread (see Threads above).
+ *     more than 64 deep (see Threads above).
  *   - A message passed through to an applet gives exactly the applet's own pointer and whatever
  *     release function the applet wrote into *outRelease. Only if the applet was unloaded during
  *     that very call (its code leaves the process as the call returns) does QOR copy the text,

@@ -61,14 +61,16 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
     return direct != nullptr ? direct : handOver(reply.text(), outRelease);
 }
 
-// How deeply processMessage calls may nest on one thread: a message to an applet whose answer
+// How deeply processMessage calls may nest: a message to an applet whose answer
 // sends another message, and so on. Legitimate exchanges nest a few calls deep; two applets that
 // answer each other's message with the same message forever would otherwise overflow the stack.
 constexpr int32_t kMaxMessageNesting = 64;
 
-thread_local int32_t messageNesting = 0;
+// One count for the module: QOR is called one entry point at a time. A thread_local would also
+// cost every host that unloads QOR a dynamic TLS block that outlives the library.
+int32_t messageNesting = 0;
 
-// Counts one processMessage call on this thread for the length of a scope.
+// Counts one processMessage call for the length of a scope.
 class NestingScope {
   public:
     NestingScope() { ++messageNesting; }
