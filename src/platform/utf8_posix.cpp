@@ -23,9 +23,8 @@ bool isAscii(std::basic_string_view<Unit> text) {
     return (static_cast<uint32_t>(static_cast<std::make_unsigned_t<Unit>>(any)) & ~0x7Fu) == 0;
 }
 
-}  // namespace
-
-std::string toUtf8(std::u16string_view text) {
+// Converts with `substitute` in place of an unpaired surrogate; with U_SENTINEL, null for one.
+std::optional<std::string> convertToUtf8(std::u16string_view text, UChar32 substitute) {
     std::string out(text.size(), '\0');
     char16_t any = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -43,12 +42,25 @@ std::string toUtf8(std::u16string_view text) {
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
     u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
-                       static_cast<int32_t>(text.size()), kReplacement, nullptr, &status);
+                       static_cast<int32_t>(text.size()), substitute, nullptr, &status);
+    if (status == U_INVALID_CHAR_FOUND && substitute == U_SENTINEL) {
+        return std::nullopt;
+    }
     if (U_FAILURE(status)) {
         throw std::runtime_error("UTF-16 to UTF-8 conversion failed");
     }
     out.resize(static_cast<std::size_t>(length));
     return out;
+}
+
+}  // namespace
+
+std::string toUtf8(std::u16string_view text) {
+    return *convertToUtf8(text, kReplacement);
+}
+
+std::optional<std::string> toUtf8Strict(std::u16string_view text) {
+    return convertToUtf8(text, U_SENTINEL);
 }
 
 std::u16string fromUtf8(std::string_view text) {
