@@ -4,7 +4,7 @@
 
 #include "qor/plugin.h"
 
-static bool release(const char16_t* text) {
+static bool QOR_CALL release(const char16_t* text) {
     if (text == NULL) {
         return false;
     }
@@ -12,14 +12,14 @@ static bool release(const char16_t* text) {
     return true;
 }
 
-QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* context) {
     (void)arguments;
     (void)context;
     return 0;
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     (void)record;
     static const char16_t reply[] = u"<ok/>";
     char16_t* copy = malloc(sizeof reply);
@@ -31,7 +31,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     return copy;
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* ignored) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* ignored) {
     (void)ignored;
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "log_format.h"
 #include "platform/directory_part.h"
 #include "platform/dynamic_library.h"
+#include "platform/library_identity.h"
 #include "platform/utf8.h"
 #include "qor/plugin.h"
 #include "recording_core.h"
@@ -24,7 +25,7 @@ std::string utf8(const char16_t* text) {
 }
 
 // The applet's sendMessage: shows the message and answers nothing, as an absent Core does.
-const char16_t* showMessage(const MessageRecord* record, ReleaseFunction* outRelease) {
+const char16_t* QOR_CALL showMessage(const MessageRecord* record, ReleaseFunction* outRelease) {
     if (outRelease != nullptr) {
         *outRelease = nullptr;
     }
@@ -72,14 +73,26 @@ std::u16string sampleArguments(const std::u16string& path) {
 
 int checkApplet(const std::string& path, std::ostream& out) {
     const std::u16string widePath = platform::fromUtf8(path);
+    const auto refuse = [&out, &path](const std::string& reason) {
+        out << path << resolvedFromHere(path) << ": cannot be loaded: " << reason << '\n';
+        return kExitBadInput;
+    };
+    // As QOR refuses it: a copy of QOR is never an applet, and none of its code runs here.
+    const std::string isQor = path + " is QOR itself, not an applet";
+    if (platform::readLibraryIdentity(widePath).kind == platform::IdentityReading::Kind::kQor) {
+        return refuse(isQor);
+    }
     const platform::DynamicLibrary library = platform::DynamicLibrary::open(widePath);
     if (!library.isOpen()) {
-        out << path << resolvedFromHere(path) << ": cannot be loaded: " << library.error() << '\n';
-        return kExitBadInput;
+        return refuse(library.error());
     }
-    const auto initialize = reinterpret_cast<decltype(&::initialize)>(library.symbol("initialize"));
-    const auto process = library.symbol("processMessage");
-    const auto finalize = reinterpret_cast<decltype(&::finalize)>(library.symbol("finalize"));
+    if (library.identity()) {
+        return refuse(isQor);
+    }
+    const auto initialize =
+        reinterpret_cast<decltype(&::initialize)>(library.function("initialize"));
+    const auto process = library.function("processMessage");
+    const auto finalize = reinterpret_cast<decltype(&::finalize)>(library.function("finalize"));
     const auto present = [&out](const char* name, bool found, const char* otherwise) {
         out << "  " << name << (found ? ": exported" : ": missing, ") << (found ? "" : otherwise)
             << '\n';

@@ -107,8 +107,9 @@ class BindingsCheck {
             }
             std::string text = "unknown attribute \"" + narrow(name) + "\" of <" +
                                narrow(nameOf(document_, element)) + "> ignored";
+            const std::string lowerName = lowered(narrow(name));
             const auto meant = std::find_if(defined.begin(), defined.end(), [&](const auto& known) {
-                return lowered(narrow(known)) == lowered(narrow(name));
+                return lowered(narrow(known)) == lowerName;
             });
             if (meant != defined.end()) {
                 text += " (names are case-sensitive: \"" + narrow(*meant) + "\")";

@@ -13,6 +13,7 @@
 #include "bindings_check.h"
 #include "host_error.h"
 #include "platform/executable_path.h"
+#include "qor_module.h"
 #include "scenario_runner.h"
 
 namespace {
@@ -24,7 +25,9 @@ constexpr const char* kUsage = R"(usage:
   qor-host check-bindings FILE        tell what LoadBindings will store and skip, and why
   qor-host check-applet LIBRARY       tell which exports an applet library has, try its
                                       initialize and finalize (exit 0 when all is well)
-  qor-host --help | --version
+  qor-host --help
+  qor-host --version [--library PATH]  this tool's version and that of the QOR library it drives
+                                      (read from the library's identity, none of its code run)
 
 options for run:
   --library PATH        libqor.so to load (default: the one next to this tool)
@@ -40,7 +43,9 @@ options for run:
   --trace-file FILE     write the diagram to FILE instead
 
 exit codes of run: 0 every expectation held, 1 an expectation failed,
-                   2 bad usage or an unusable file, 3 libqor.so cannot be loaded
+                   2 bad usage or an unusable file, 3 libqor.so cannot be loaded or is not QOR
+                   (a library without QOR's identity, such as an applet)
+exit codes of --version: 0, or 3 when the library cannot be read or is not QOR
 exit codes of check-bindings: 0 LoadBindings stores every binding as written and answers "true",
                    1 it would skip or replace a binding or answer "false" (a section missing),
                      or an attribute or element is not the bindings document's, or a binding
@@ -48,7 +53,8 @@ exit codes of check-bindings: 0 LoadBindings stores every binding as written and
                    2 bad usage or an unusable file
 exit codes of check-applet: 0 all three exports are the library's own and initialize returned 0,
                    1 an export is missing or initialize did not return 0,
-                   2 bad usage or a library that cannot be loaded
+                   2 bad usage, a library that cannot be loaded, or QOR itself (refused
+                     as QOR refuses it as an applet, without running any of its code)
 )";
 
 std::filesystem::path executableDirectory() {
@@ -136,7 +142,11 @@ int run(const CommandLine& line) {
         return kExitSuccess;
     }
     if (line.command == "version") {
-        std::cout << "qor-host " << QOR_VERSION << '\n';
+        // The tool's own version first, then the library's, read without running any of it.
+        std::cout << "qor-host " << QOR_VERSION << '\n' << std::flush;
+        const qor::platform::LibraryVersion library = QorModule::versionOf(line.options.library);
+        std::cout << "library " << library.major << '.' << library.minor << '.' << library.patch
+                  << ' ' << line.options.library << '\n';
         return kExitSuccess;
     }
     if (line.command == "check-bindings") {

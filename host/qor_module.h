@@ -10,8 +10,14 @@ namespace qor::host {
 // libqor.so as a host sees it: loaded with dlopen, reached through its three exports.
 class QorModule {
   public:
-    // Loads the library; throws std::runtime_error with the platform's reason on failure.
+    // Loads the library; throws std::runtime_error with the platform's reason on failure, and
+    // when the library does not carry QOR's identity (an applet, say, whose three exports would
+    // otherwise pass).
     explicit QorModule(const std::string& path);
+
+    // The version of the QOR library at `path`, read from its identity without running any of its
+    // code; throws std::runtime_error when it cannot be read or the library is not QOR.
+    static platform::LibraryVersion versionOf(const std::string& path);
 
     int32_t initialize(const char16_t* arguments, HostContext* context) const {
         return initialize_(arguments, context);

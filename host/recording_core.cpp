@@ -76,8 +76,8 @@ std::vector<ReceivedMessage> RecordingCore::messagesWithCommand(std::u16string_v
     return found;
 }
 
-const char16_t* RecordingCore::sendMessage(const MessageRecord* record,
-                                           ReleaseFunction* outRelease) {
+const char16_t* QOR_CALL RecordingCore::sendMessage(const MessageRecord* record,
+                                                    ReleaseFunction* outRelease) {
     RecordingCore& core = *current;
     ReceivedMessage message = ReceivedMessage::from(*record);
     message.depth = core.depth_;
@@ -110,7 +110,7 @@ const char16_t* RecordingCore::sendMessage(const MessageRecord* record,
     return copy;
 }
 
-bool RecordingCore::releaseReply(const char16_t* text) {
+bool QOR_CALL RecordingCore::releaseReply(const char16_t* text) {
     if (text == nullptr) {
         ++current->stray_;
         return false;
@@ -120,9 +120,9 @@ bool RecordingCore::releaseReply(const char16_t* text) {
     return true;
 }
 
-void RecordingCore::log(int32_t level, const char16_t* module, const char16_t* component,
-                        const char16_t* reserved1, const char16_t* reserved2,
-                        const char16_t* format, ...) {
+void QOR_CALL RecordingCore::log(int32_t level, const char16_t* module, const char16_t* component,
+                                 const char16_t* reserved1, const char16_t* reserved2,
+                                 const char16_t* format, ...) {
     va_list values;
     va_start(values, format);
     LogEntry entry{level,

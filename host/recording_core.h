@@ -76,11 +76,12 @@ class RecordingCore {
     std::vector<ReceivedMessage> messagesWithCommand(std::u16string_view command) const;
 
   private:
-    static const char16_t* sendMessage(const MessageRecord* record, ReleaseFunction* outRelease);
-    static bool releaseReply(const char16_t* text);
-    static void log(int32_t level, const char16_t* module, const char16_t* component,
-                    const char16_t* reserved1, const char16_t* reserved2, const char16_t* format,
-                    ...);
+    static const char16_t* QOR_CALL sendMessage(const MessageRecord* record,
+                                                ReleaseFunction* outRelease);
+    static bool QOR_CALL releaseReply(const char16_t* text);
+    static void QOR_CALL log(int32_t level, const char16_t* module, const char16_t* component,
+                             const char16_t* reserved1, const char16_t* reserved2,
+                             const char16_t* format, ...);
 
     int depth_ = 0;
     int outstanding_ = 0;

@@ -38,18 +38,23 @@ done < <(find "$build" -type f \( -name '*.so' -o -perm -u+x \) ! -name '*.sh' \
 llvm-cov export -summary-only -instr-profile "$build/coverage.profdata" "${objects[@]}" \
     "$PWD/src" >"$build/coverage.json"
 python3 - "$build/coverage.json" "$PWD/src/" <<'PY'
-import json, sys
+import json, os, sys
 data = json.load(open(sys.argv[1]))["data"][0]
 root = sys.argv[2]
 print(f"{'file (src/)':<48} {'branches':>9} {'missed':>7} {'cover':>7}")
-for entry in sorted(data["files"], key=lambda f: f["filename"]):
+count = covered = 0
+# The compilers name sources relative to the build directory ("<build>/../../src/..."): compare
+# normalised paths.
+for entry in sorted(data["files"], key=lambda f: os.path.normpath(f["filename"])):
     b = entry["summary"]["branches"]
-    if not entry["filename"].startswith(root) or b["count"] == 0:
+    filename = os.path.normpath(entry["filename"])
+    if not filename.startswith(root) or b["count"] == 0:
         continue
-    name = entry["filename"][len(root):]
+    name = filename[len(root):]
+    count += b["count"]
+    covered += b["covered"]
     print(f"{name:<48} {b['count']:>9} {b['count'] - b['covered']:>7} {b['percent']:>6.1f}%")
-t = data["totals"]["branches"]
-print(f"{'total':<48} {t['count']:>9} {t['count'] - t['covered']:>7} {t['percent']:>6.1f}%")
+print(f"{'total':<48} {count:>9} {count - covered:>7} {100.0 * covered / max(count, 1):>6.1f}%")
 PY
 if [ "${1:-}" = "--html" ]; then
     llvm-cov show -format=html -output-dir="$build/html" -show-branches=count \

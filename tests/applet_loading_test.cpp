@@ -9,6 +9,10 @@
 #include "support/text_matchers.h"
 #include "xml/xml_parser.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace qor::test {
 namespace {
 
@@ -123,6 +127,23 @@ TEST_F(AppletLoading, LoadsInitializesAndUnloadsWithItsLastInstance) {
             u"30 QORAppletManager: Un-loading Applet - calc for instance ID - w2",
             u"40 QORAppletManager: Applet ID - calc is not loaded, cannot unload Applet"));
 }
+
+#ifdef _WIN32
+// No dialog box for a broken applet, and the host's process-wide error mode left alone: the
+// loading thread's mode alone is set while the library is mapped.
+TEST_F(AppletLoading, TheErrorModeIsTheLoadingThreadsAlone) {
+    initializeQor();
+    const UINT hostMode = SetErrorMode(0);
+    EXPECT_EQ(loadApplet(u"calc", u"2", u"w1", QOR_FIXTURE_APPLET).text, u"true");
+    const UINT modeAfter = GetErrorMode();
+    SetErrorMode(hostMode);
+    EXPECT_EQ(fixtureProcessErrorModeAtLoad(), 0u);
+    EXPECT_EQ(fixtureThreadErrorModeAtLoad() & SEM_FAILCRITICALERRORS,
+              static_cast<unsigned>(SEM_FAILCRITICALERRORS));
+    EXPECT_EQ(modeAfter, 0u);
+    EXPECT_EQ(GetThreadErrorMode() & SEM_FAILCRITICALERRORS, 0u);
+}
+#endif
 
 TEST_F(AppletLoading, ReloadingUsesTheStoredPathAndInitializesAgain) {
     initializeQor();

@@ -282,11 +282,30 @@ TEST_F(Bindings, UnpairedSurrogatesRefuseAPayloadPairedOnesTravelWhole) {
 }
 
 // Every text QOR hands on parses again, namespace-aware, with the meaning it had.
-TEST_F(Bindings, NamespacesSurviveEveryCopy) {
-    if (!test::domHasXPathFunctions()) {
-        GTEST_SKIP() << "the namespaces are checked by local-name() and namespace-uri(), which "
-                        "the DOM's XSL Patterns lack";
+TEST_F(Bindings, StoredDataThatNoLongerParsesIsReportedNotSentWithoutIt) {
+    // The data element keeps within the bound of 256 attributes where it stands; written on its
+    // own it also declares the prefix it uses from the bindings element, 257, and its text no
+    // longer parses.
+    std::u16string attributes = u" q:z='1'";
+    for (int i = 0; i < 255; ++i) {
+        const std::string number = std::to_string(i);
+        attributes += u" a" + std::u16string(number.begin(), number.end()) + u"='1'";
     }
+    const std::u16string bindings =
+        u"<bindings xmlns:q='urn:q'><eventBindings><binding propertyName='volume'>"
+        u"<source id='slider' event='changed'/><data" +
+        attributes + u"/></binding></eventBindings></bindings>";
+    send(u"LoadBindings", loadBindingsPayload(bindings));
+    core.received.clear();
+    EXPECT_EQ(send(propertyChange(u"slider", u"changed")).text, u"false");
+    EXPECT_THAT(toCore(u"PropertyChange"), IsEmpty());
+    EXPECT_THAT(
+        core.logTexts(40),
+        ElementsAre(u"The data of the binding com.zarvo.pqn.w1.calc.2.slider.changed does not "
+                    u"parse again; no PropertyChange sent"));
+}
+
+TEST_F(Bindings, NamespacesSurviveEveryCopy) {
     ASSERT_EQ(loadApplet(u"calc", u"2", u"w1", QOR_FIXTURE_APPLET).text, u"true");
     // The binding's data uses a prefix declared on an ancestor, and brings a default namespace.
     const std::u16string bindings =

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 
 #include "element_start.h"
+#include "qor/plugin.h"
 #include "support/scoped_environment.h"
 #include "support/test_platform.h"
 
@@ -290,24 +290,64 @@ TEST(QorHost, AppletsDirectoryIsTakenFromTheCurrentDirectory) {
     EXPECT_THAT(file.output, HasSubstr("loop.bindings.xml: not a directory: it is a file"));
 }
 
-TEST(QorHost, StopOnFailureVersionAndWholePayloads) {
+TEST(QorHost, StopOnFailureAndWholePayloads) {
     const ToolRun stopped =
         qorHost("run --stop-on-failure " + kScenarios + "/failing.scenario.xml");
     EXPECT_EQ(stopped.exitCode, 1);
     EXPECT_THAT(stopped.output, HasSubstr("FAILED: 3 steps (1 played), 1 failed expectation\n"));
     EXPECT_THAT(stopped.output, Not(HasSubstr(":6:")));
 
-    const ToolRun version = qorHost("--version");
-    EXPECT_EQ(version.exitCode, 0);
-    // std::regex: GoogleTest's own regular expressions on Windows have no bracket expressions.
-    EXPECT_TRUE(std::regex_match(version.output, std::regex("qor-host [0-9]+\\.[0-9]+\\.[0-9]+\n")))
-        << version.output;
-
     const std::string wholePath =
         std::filesystem::path(QOR_SAMPLE_LABEL).make_preferred().string() + "\"/>";
     EXPECT_THAT(qorHost("run").output, Not(HasSubstr(wholePath)));
     const ToolRun full = qorHost("run --full");
     EXPECT_THAT(full.output, HasSubstr(wholePath));
+}
+
+// QOR is told by the identity in its file, under any name and in any folder, and none of its code
+// runs for it: --version reads the library's version from there, --library refuses a library
+// without it (an applet with all three exports), check-applet refuses QOR as QOR's load does.
+TEST(QorHost, QorIsToldByItsIdentity) {
+    const std::string version = std::to_string(QOR_VERSION_MAJOR) + "." +
+                                std::to_string(QOR_VERSION_MINOR) + "." +
+                                std::to_string(QOR_VERSION_PATCH);
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qor_host_identity_" + version);
+    std::filesystem::create_directories(folder);
+    const std::string copy = (folder / "renamed_copy.so").string();
+    std::filesystem::copy_file(QOR_LIBRARY_PATH, copy,
+                               std::filesystem::copy_options::overwrite_existing);
+
+    const ToolRun own = qorHost("--version");
+    EXPECT_EQ(own.exitCode, 0) << own.output;
+    EXPECT_THAT(own.output,
+                ::testing::StartsWith("qor-host " + version + "\nlibrary " + version + " "));
+    const ToolRun copied = qorHost("--version --library " + copy);
+    EXPECT_EQ(copied.exitCode, 0) << copied.output;
+    EXPECT_THAT(copied.output, HasSubstr("\nlibrary " + version + " " + copy + "\n"));
+
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string says;
+    } cases[] = {
+        {std::string("--version --library ") + QOR_FIXTURE_APPLET, 3,
+         ": not a QOR library (it carries no QOR identity)"},
+        {std::string("run --library ") + QOR_FIXTURE_APPLET, 3,
+         ": not a QOR library (it carries no QOR identity)"},
+        {"--version --library /nowhere/libqor.so", 3, "cannot read /nowhere/libqor.so"},
+        {std::string("check-applet ") + QOR_LIBRARY_PATH, 2,
+         std::string(": cannot be loaded: ") + QOR_LIBRARY_PATH + " is QOR itself, not an applet"},
+        {"check-applet " + copy, 2,
+         ": cannot be loaded: " + copy + " is QOR itself, not an applet"},
+    };
+    for (const auto& refused : cases) {
+        const ToolRun run = qorHost(refused.arguments);
+        EXPECT_EQ(run.exitCode, refused.exitCode) << refused.arguments << '\n' << run.output;
+        EXPECT_THAT(run.output, HasSubstr(refused.says)) << refused.arguments;
+        EXPECT_THAT(run.output, Not(HasSubstr("initialize("))) << refused.arguments;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ElementStarts, AStartTagOverSeveralLinesIsFoundWhereItBegins) {

@@ -17,9 +17,6 @@
 #include "qor/host_support.h"
 #include "qor/plugin.h"
 
-typedef int32_t (*InitializeFunction)(const char16_t* arguments, HostContext* context);
-typedef int32_t (*FinalizeFunction)(const char16_t* ignored);
-
 /* QOR's three entry points. */
 typedef struct Qor {
     void* library;
@@ -60,7 +57,8 @@ static bool loadQor(const char* path, Qor* qor) {
 /* Core: answers the localization request for the caption, and every other message with the
  * empty text (RegisterProperties too: this Core keeps no subscriptions). Its replies are static
  * texts, so it leaves the release slot null. */
-static const char16_t* coreReceives(const MessageRecord* record, ReleaseFunction* outRelease) {
+static const char16_t* QOR_CALL coreReceives(const MessageRecord* record,
+                                             ReleaseFunction* outRelease) {
     *outRelease = NULL;
     char* command = qorUtf16ToUtf8(record->command);
     printf("Core received %s\n", command != NULL ? command : "?");
@@ -69,9 +67,9 @@ static const char16_t* coreReceives(const MessageRecord* record, ReleaseFunction
     return localize ? u"Volume" : u"";
 }
 
-static void coreLogs(int32_t level, const char16_t* module, const char16_t* component,
-                     const char16_t* reserved1, const char16_t* reserved2, const char16_t* format,
-                     ...) {
+static void QOR_CALL coreLogs(int32_t level, const char16_t* module, const char16_t* component,
+                              const char16_t* reserved1, const char16_t* reserved2,
+                              const char16_t* format, ...) {
     (void)reserved1;
     (void)reserved2;
     va_list values;

@@ -4,14 +4,14 @@
 
 static SendFunction toQor;
 
-QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* context) {
     (void)arguments;
     toQor = context->sendMessage; /* the context lives only for this call */
     return 0;
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     if (qorAppletTextEquals(record->command, u"Shout")) {
         QorAppletText said = QOR_APPLET_TEXT_INIT;
         qorAppletTextAppend(&said, u"<said>");
@@ -24,7 +24,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     return qorAppletReply(record->data, outRelease);
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* ignored) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* ignored) {
     (void)ignored;
     return 0;
 }

@@ -163,7 +163,7 @@ static inline void qorAppletFree(void* text) {
 /* ---- Replies ---- */
 
 /* The applet's release function for the replies below: frees the text, true; false for null. */
-static inline bool qorAppletRelease(const char16_t* text) {
+static inline bool QOR_CALL qorAppletRelease(const char16_t* text) {
     if (text == NULL) {
         return false;
     }

@@ -3,8 +3,8 @@
  *
  * QOR is a message broker loaded by a host application as a shared library (libqor.so, or
  * qor.dll on Windows). It stands between the host's business logic ("Core") and UI applets, which
- * are shared libraries with the same three exports as QOR itself. This header is all a host or an applet needs: plain records,
- * function types and the three entry points. It is valid C11 and C++.
+ * are shared libraries with the same three exports as QOR itself. This header is all a host or an
+ * applet needs: plain records, function types and the three entry points. It is valid C11 and C++.
  *
  * Texts
  *   Every text that crosses the boundary is a zero-terminated string of UTF-16 code units in
@@ -15,7 +15,16 @@
  * Threads
  *   QOR takes no locks. Call one entry point at a time. Calls may nest on the same thread: while
  *   QOR waits for Core's sendMessage or for an applet's processMessage, initialize or finalize,
- *   that party may call processMessage again.
+ *   that party may call processMessage again. At most 64 processMessage calls may be under way
+ *   on one thread at once: the call past that is answered as a malformed call ("InvalidArguments",
+ *   a null slot) and QOR logs a level-40 line saying so, so that applets answering each other's
+ *   messages forever cannot overflow the stack.
+ *
+ * Applets
+ *   An applet's initialize, processMessage and finalize count only when the applet's library
+ *   defines them itself, as code: a name only a dependency exports, or one that lies in data, is
+ *   missing. QOR's own library, or a copy of it under any name, is never loaded as an applet: it
+ *   carries an identity (with the version below) that QOR reads from the file before loading it.
  */
 #ifndef QOR_PLUGIN_H
 #define QOR_PLUGIN_H
@@ -28,6 +37,13 @@
 #include <uchar.h>
 #endif
 
+/* The version of this header and of the QOR library built with it (the project's only record of
+ * its version). A QOR library carries the same three numbers in an identity that can be read from
+ * its file without running any of its code: `qor-host --version` shows it. */
+#define QOR_VERSION_MAJOR 0
+#define QOR_VERSION_MINOR 1
+#define QOR_VERSION_PATCH 0
+
 /* Marks the three entry points as exports of the library that defines them: QOR's own and every
  * applet's. On Windows they are DLL exports, elsewhere symbols of default visibility. */
 #if defined(_WIN32)
@@ -36,6 +52,18 @@
 #define QOR_EXPORT __attribute__((visibility("default")))
 #else
 #define QOR_EXPORT
+#endif
+
+/* The calling convention of the three entry points and of every callback type below. On 32-bit
+ * x86 the caller cleans the stack (cdecl), whatever the compiler's default: a host or applet built
+ * with a callee-pops default (MSVC /Gz, gcc -mrtd) still matches QOR as long as it spells QOR_CALL
+ * in its own definitions of these functions. Elsewhere there is one convention and it is empty. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define QOR_CALL __cdecl
+#elif defined(__i386__) && defined(__GNUC__)
+#define QOR_CALL __attribute__((cdecl))
+#else
+#define QOR_CALL
 #endif
 
 #ifdef __cplusplus
@@ -86,7 +114,7 @@ typedef struct MessageRecord {
  * Releases a result text. Called exactly once, by the receiver of the text, with the pointer that
  * came back. Returns true when a text was freed; QOR's own function returns false for null.
  */
-typedef bool (*ReleaseFunction)(const char16_t* text);
+typedef bool(QOR_CALL* ReleaseFunction)(const char16_t* text);
 
 /*
  * Delivers a message and answers with a result text.
@@ -98,7 +126,8 @@ typedef bool (*ReleaseFunction)(const char16_t* text);
  *               own slot: applets always write it.
  * Returns the result text, or null. processMessage itself is a SendFunction.
  */
-typedef const char16_t* (*SendFunction)(const MessageRecord* record, ReleaseFunction* outRelease);
+typedef const char16_t*(QOR_CALL* SendFunction)(const MessageRecord* record,
+                                                ReleaseFunction* outRelease);
 
 /*
  * Writes one log line. QOR passes: level (10 LocalizeData entry, 20 an applet registered twice,
@@ -106,9 +135,9 @@ typedef const char16_t* (*SendFunction)(const MessageRecord* record, ReleaseFunc
  * two empty texts, a printf-style format and its values. In the format, %s takes a
  * const char16_t*, %d an int32_t and %x a uint32_t.
  */
-typedef void (*LogFunction)(int32_t level, const char16_t* module, const char16_t* component,
-                            const char16_t* reserved1, const char16_t* reserved2,
-                            const char16_t* format, ...);
+typedef void(QOR_CALL* LogFunction)(int32_t level, const char16_t* module,
+                                    const char16_t* component, const char16_t* reserved1,
+                                    const char16_t* reserved2, const char16_t* format, ...);
 
 /*
  * The callbacks through which a host and the module it loads reach each other: five machine words.
@@ -130,6 +159,11 @@ typedef struct HostContext {
     /* Kept by QOR, never used. 0 in the contexts QOR gives applets. */
     uintptr_t reserved4;
 } HostContext;
+
+/* The types of initialize and finalize, for a host or a loader that looks the entry points up at
+ * run time (dlsym, GetProcAddress); processMessage is a SendFunction. */
+typedef int32_t(QOR_CALL* InitializeFunction)(const char16_t* arguments, HostContext* context);
+typedef int32_t(QOR_CALL* FinalizeFunction)(const char16_t* ignored);
 
 /*
  * UI applets are shared libraries that export the same three entry points. How QOR treats them:
@@ -163,7 +197,7 @@ typedef struct HostContext {
  * file (on Windows also to the debugger), never through the log function; unset, QOR writes
  * nothing of the kind (docs/diagnostics.md).
  */
-QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* context);
 
 /*
  * Handles one message. QOR runs its own seven commands (LoadUIApplet, UnloadUIApplet,
@@ -172,7 +206,8 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
  *
  * Results:
  *   - A malformed record (null, or a null text pointer) gives the static text "InvalidArguments"
- *     and a null slot (when outRelease is non-null); never release it.
+ *     and a null slot (when outRelease is non-null); never release it. So does a call nested
+ *     more than 64 deep on one thread (see Threads above).
  *   - A message passed through to an applet gives exactly the applet's own pointer and whatever
  *     release function the applet wrote into *outRelease. Only if the applet was unloaded during
  *     that very call (its code leaves the process as the call returns) does QOR copy the text,
@@ -182,13 +217,14 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context);
  *   - A well-formed record with a null outRelease is processed, and the result is null: no text
  *     can be handed over without its release function.
  */
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record, ReleaseFunction* outRelease);
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease);
 
 /*
  * Stops QOR: logs "QOR finalize called", unloads every applet (calling its finalize) and drops
  * all bindings. Always returns 0. The argument is ignored and may be null.
  */
-QOR_EXPORT int32_t finalize(const char16_t* ignored);
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* ignored);
 
 #ifdef __cplusplus
 }

@@ -56,7 +56,7 @@ std::u16string resultText(bool success) {
 std::u16string handleLoadUIApplet(Message& message) {
     logLine(kLogProgress, LogComponent::kQor, u"Inside LoadUIApplet");
     AppletPayload payload(message.data);
-    const std::shared_ptr<AppletList> applets = moduleState().ensureAppletList();
+    const std::shared_ptr<AppletList> applets = ensureAppletList();
     std::shared_ptr<AppletRecord> record =
         applets->findApplet(payload.appletID, payload.appletVersion);
     // A LoadUIApplet nested in the applet's first initialize finds the record being loaded.
@@ -79,7 +79,7 @@ std::u16string handleUnloadUIApplet(Message& message) {
     logLine(kLogProgress, LogComponent::kQor, u"Inside UnloadUIApplet");
     const AppletPayload payload(message.data);
     const std::shared_ptr<AppletRecord> record =
-        moduleState().ensureAppletList()->findApplet(payload.appletID, payload.appletVersion);
+        ensureAppletList()->findApplet(payload.appletID, payload.appletVersion);
     if (!record) {
         debugAppletNotRegistered(message.command, payload.appletID, payload.appletVersion);
         return resultText(false);

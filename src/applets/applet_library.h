@@ -9,9 +9,6 @@
 
 namespace qor {
 
-using InitializeFunction = int32_t (*)(const char16_t* arguments, HostContext* context);
-using FinalizeFunction = int32_t (*)(const char16_t* ignored);
-
 // The three entry points of an applet, looked up once when its library is loaded: only names the
 // library defines itself count. Null where it has none.
 struct AppletExports {

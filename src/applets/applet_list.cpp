@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "plugin/log.h"
+#include "plugin/module_state.h"
 
 namespace qor {
 
@@ -84,6 +85,10 @@ void AppletList::clear() {
     index_.clear();
     records_.clear();
     pending_.clear();
+}
+
+const std::shared_ptr<AppletList>& ensureAppletList() {
+    return madeOnFirstUse(moduleState().applets);
 }
 
 }  // namespace qor

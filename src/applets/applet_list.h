@@ -58,4 +58,7 @@ class AppletList {
     std::vector<std::shared_ptr<AppletRecord>> pending_;
 };
 
+// The module's list, made on first use. Copy the pointer to hold the list across a call out.
+const std::shared_ptr<AppletList>& ensureAppletList();
+
 }  // namespace qor

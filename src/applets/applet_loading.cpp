@@ -127,7 +127,7 @@ void completeLoad(const std::shared_ptr<AppletRecord>& record,
     record->loaded = true;
     record->addInstance(instance);
     // The registry as it is now: the applet's initialize may have called back into QOR.
-    moduleState().ensureAppletList()->registerApplet(record);
+    ensureAppletList()->registerApplet(record);
 }
 
 // Takes back a load that an exception interrupted, so that it leaves neither a loaded record nor

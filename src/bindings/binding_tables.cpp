@@ -40,11 +40,7 @@ bool BindingTables::findPropertyBinding(std::u16string_view key, PropertyBinding
 }
 
 BindingTables& ensureBindingTables() {
-    std::unique_ptr<BindingTables>& tables = moduleState().bindings;
-    if (!tables) {
-        tables = std::make_unique<BindingTables>();
-    }
-    return *tables;
+    return *madeOnFirstUse(moduleState().bindings);
 }
 
 void destroyBindingTables() {

@@ -4,7 +4,7 @@
 
 #include "bindings/binding_tables.h"
 #include "plugin/log.h"
-#include "plugin/message_router.h"
+#include "routing/message_router.h"
 #include "xml/child_elements.h"
 #include "xml/dom_error.h"
 #include "xml/xml_parser.h"
@@ -174,7 +174,7 @@ void registerPropertyBindingsWithCore(const std::u16string& documentText) {
     registration.command = u"RegisterProperties";
     registration.data = documentText;
     registration.flagA = 0;
-    moduleState().ensureRouter()->route(*registration.toRecord(), nullptr, nullptr);
+    ensureRouter()->route(*registration.toRecord(), nullptr, nullptr);
     logBindings(u"Return from registerPropertyBindingsWithCore");
 }
 

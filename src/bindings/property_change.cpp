@@ -2,7 +2,7 @@
 
 #include "bindings/binding_tables.h"
 #include "plugin/log.h"
-#include "plugin/message_router.h"
+#include "routing/message_router.h"
 #include "xml/xml_parser.h"
 
 namespace qor {
@@ -26,7 +26,7 @@ struct ComposedDocument {
 
 void deliver(Message& message) {
     // The reply is dropped; an unreachable applet or a refusing Core changes nothing here.
-    moduleState().ensureRouter()->route(*message.toRecord(), nullptr, nullptr);
+    ensureRouter()->route(*message.toRecord(), nullptr, nullptr);
 }
 
 }  // namespace
@@ -62,10 +62,19 @@ bool sendEventInfoToCore(const std::u16string& appletID, const std::u16string& a
     EventBinding binding;
     const bool found = ensureBindingTables().findEventBinding(eventKey, binding);
     if (found) {
-        ComposedDocument change(u"<propertyChange></propertyChange>");
-        change.document.addChildToNode(u"propertyID", binding.propertyName, change.root);
         // The binding's data element (an empty one without), with the incoming payload last.
         ComposedDocument data(binding.dataXml.empty() ? u"<data/>" : binding.dataXml);
+        if (!data.root) {
+            // Stored data that does not parse again: a message without it would lose the data
+            // and the applet's payload unseen.
+            logLine(kLogFailure, LogComponent::kQor,
+                    u"The data of the binding %s does not parse again; no PropertyChange sent",
+                    eventKey.c_str());
+            logBindings(u"Return from sendEventInfoToCore: %d", 0);
+            return false;
+        }
+        ComposedDocument change(u"<propertyChange></propertyChange>");
+        change.document.addChildToNode(u"propertyID", binding.propertyName, change.root);
         data.document.addChildToNode(payloadRoot, data.root);
         change.document.addChildToNode(data.root, change.root);
 

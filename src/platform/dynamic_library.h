@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/library_identity.h"
 
 namespace qor::platform {
 
@@ -33,9 +36,15 @@ class DynamicLibrary {
 
     bool isOpen() const { return handle_ != nullptr; }
 
-    // The address of a symbol that this library itself defines and exports, or null. A name that
-    // only one of its dependencies defines counts as missing, as it does for GetProcAddress.
-    void* symbol(const char* name) const;
+    // The address of a function that this library itself defines and exports, or null. A name
+    // that only one of its dependencies defines counts as missing, as it does for GetProcAddress,
+    // and so does one that names anything but code: only an address inside one of the library's
+    // executable segments (PF_X; on Windows, sections marked IMAGE_SCN_MEM_EXECUTE) is a function.
+    void* function(const char* name) const;
+
+    // QOR's identity as the loaded library carries it, read from its mapped image; nothing for
+    // any other library.
+    const std::optional<LibraryVersion>& identity() const { return identity_; }
 
     // True when an address lies inside this library's own mapping, e.g. to tell whether the
     // library is the very object some code or data belongs to, whatever path named it.
@@ -62,8 +71,11 @@ class DynamicLibrary {
     // What identifies the library in the process: the loader's record of it (its link map) on
     // Linux, the module handle on Windows.
     void* object_ = nullptr;
-    // Linux: its loaded segments, read once at open, to tell its own addresses.
+    // Its loaded segments (or sections), read once at open, to tell its own addresses, and those
+    // of them that hold code.
     std::vector<Segment> segments_;
+    std::vector<Segment> executable_;
+    std::optional<LibraryVersion> identity_;
     bool keepLoaded_ = false;
     std::string error_;
 };

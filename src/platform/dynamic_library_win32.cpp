@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/mapped_image_win32.h"
 #include "platform/process_exit_win32.h"
 #include "platform/utf8.h"
 
@@ -38,6 +39,22 @@ void release(void* handle) {
     }
 }
 
+// The sections of a loaded module that hold code, and QOR's identity if the module carries it,
+// from the headers and sections as the loader mapped them.
+void readImage(HMODULE module, std::vector<DynamicLibrary::Segment>& executable,
+               std::optional<LibraryVersion>& identity) {
+    const MemoryByteSource image(readableMapping(module));
+    const auto base = reinterpret_cast<uintptr_t>(module);
+    for (const PeSection& section : peSections(image)) {
+        if ((section.characteristics & kPeSectionExecutable) != 0) {
+            const uintptr_t begin = base + section.virtualAddress;
+            const uint32_t size = section.virtualSize != 0 ? section.virtualSize : section.rawSize;
+            executable.push_back({begin, begin + size});
+        }
+    }
+    identity = identityInPeImage(image, true);
+}
+
 }  // namespace
 
 void noteProcessExit() {
@@ -47,6 +64,8 @@ void noteProcessExit() {
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
       object_(std::exchange(other.object_, nullptr)),
+      executable_(std::move(other.executable_)),
+      identity_(std::exchange(other.identity_, std::nullopt)),
       keepLoaded_(std::exchange(other.keepLoaded_, false)),
       error_(std::move(other.error_)) {}
 
@@ -55,6 +74,8 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
         drop();
         handle_ = std::exchange(other.handle_, nullptr);
         object_ = std::exchange(other.object_, nullptr);
+        executable_ = std::move(other.executable_);
+        identity_ = std::exchange(other.identity_, std::nullopt);
         keepLoaded_ = std::exchange(other.keepLoaded_, false);
         error_ = std::move(other.error_);
     }
@@ -71,6 +92,8 @@ void DynamicLibrary::drop() {
     }
     handle_ = nullptr;
     object_ = nullptr;
+    executable_.clear();
+    identity_.reset();
 }
 
 DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
@@ -84,26 +107,40 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
         library.error_ = "library path contains a zero character";
         return library;
     }
-    // No error dialog box for a missing or broken file: the caller reports it.
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // No error dialog box for a missing or broken file: the caller reports it. The mode is the
+    // calling thread's alone; the process-wide one belongs to the host and its other threads.
+    DWORD previousMode = 0;
+    const BOOL modeSet =
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
     HMODULE module = LoadLibraryW(reinterpret_cast<const wchar_t*>(terminated.c_str()));
     const DWORD error = GetLastError();
-    SetErrorMode(previousMode);
+    if (modeSet) {
+        SetThreadErrorMode(previousMode, nullptr);
+    }
     if (module == nullptr) {
         library.error_ = systemMessage(error);
         return library;
     }
     library.handle_ = module;
     library.object_ = module;
+    readImage(module, library.executable_, library.identity_);
     return library;
 }
 
-// GetProcAddress sees the module's own exports only, never those of the DLLs it imports.
-void* DynamicLibrary::symbol(const char* name) const {
+// GetProcAddress sees the module's own exports only, never those of the DLLs it imports; a
+// forwarded export resolves into another module, outside this one's code, and so does not count.
+void* DynamicLibrary::function(const char* name) const {
     if (handle_ == nullptr) {
         return nullptr;
     }
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+    const auto address =
+        reinterpret_cast<uintptr_t>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+    for (const Segment& section : executable_) {
+        if (address >= section.begin && address < section.end) {
+            return reinterpret_cast<void*>(address);
+        }
+    }
+    return nullptr;
 }
 
 bool DynamicLibrary::contains(const void* address) const {
@@ -125,6 +162,8 @@ bool DynamicLibrary::close() {
     }
     handle_ = nullptr;
     object_ = nullptr;
+    executable_.clear();
+    identity_.reset();
     return true;
 }
 

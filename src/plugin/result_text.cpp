@@ -26,7 +26,7 @@ const char16_t* copyResult(std::u16string_view text) {
     return copy;
 }
 
-bool releaseResult(const char16_t* text) {
+bool QOR_CALL releaseResult(const char16_t* text) {
     if (text == nullptr) {
         return false;
     }

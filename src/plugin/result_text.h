@@ -18,6 +18,6 @@ using ResultAllocator = void* (*)(std::size_t bytes);
 void setResultAllocator(ResultAllocator allocator);
 
 // QOR's ReleaseFunction: frees a text made by copyResult; false (and nothing freed) for null.
-bool releaseResult(const char16_t* text);
+bool QOR_CALL releaseResult(const char16_t* text);
 
 }  // namespace qor

@@ -9,7 +9,7 @@
 
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
-#include "xml/xml_name.h"
+#include "xml/query_text.h"
 
 namespace qor::xml {
 
@@ -30,53 +30,6 @@ xmlXPathFunction lookupFunction(void* data, const xmlChar* name, const xmlChar* 
     auto* context = static_cast<xmlXPathContextPtr>(data);
     void* known = xmlHashLookup2(context->funcHash, name, uri);
     return known != nullptr ? reinterpret_cast<xmlXPathFunction>(known) : refuseUnknownFunction;
-}
-
-bool isNameUnit(char16_t unit) {
-    return unit == u'-' || unit == u'.' || unit == u'_' || (unit >= u'0' && unit <= u'9') ||
-           (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || unit >= 0x80;
-}
-
-// True when `found` holds for a position of the query outside its string literals.
-template <typename Found>
-bool outsideLiterals(std::u16string_view query, Found found) {
-    char16_t quote = 0;
-    for (std::size_t i = 0; i < query.size(); ++i) {
-        const char16_t unit = query[i];
-        if (quote != 0) {
-            quote = unit == quote ? 0 : quote;
-        } else if (unit == u'"' || unit == u'\'') {
-            quote = unit;
-        } else if (found(i)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A variable reference ("$v"); a '$' inside a literal is plain text.
-bool referencesVariable(std::u16string_view query) {
-    return outsideLiterals(query, [query](std::size_t i) { return query[i] == u'$'; });
-}
-
-// A call of a function with a prefix ("p:f("). libxml2 reports an undefined prefix of a function
-// on standard error; QOR's queries call no such function.
-bool callsPrefixedFunction(std::u16string_view query) {
-    return outsideLiterals(query, [query](std::size_t i) {
-        if (query[i] != u':' || (i + 1 < query.size() && query[i + 1] == u':') ||
-            (i > 0 && query[i - 1] == u':')) {
-            return false;
-        }
-        std::size_t end = i + 1;
-        while (end < query.size() && isNameUnit(query[end])) {
-            ++end;
-        }
-        while (end < query.size() && (query[end] == u' ' || query[end] == u'\t' ||
-                                      query[end] == u'\n' || query[end] == u'\r')) {
-            ++end;
-        }
-        return end > i + 1 && end < query.size() && query[end] == u'(';
-    });
 }
 
 }  // namespace
@@ -114,8 +67,7 @@ const QueryEngine::Prepared& QueryEngine::prepare(const std::u16string& query) {
     // on standard error, as it would a character that no XML text may hold.
     const std::u16string_view text(query.c_str());
     prepared.path = SimplePath::parse(text);
-    if (!prepared.path && !referencesVariable(text) && hasOnlyXmlCharacters(text) &&
-        !callsPrefixedFunction(text)) {
+    if (!prepared.path && !isRefusedQuery(text)) {
         const std::string utf8 = platform::toUtf8(text);
         prepared.compiled.reset(xmlXPathCtxtCompile(context_, BAD_CAST utf8.c_str()));
     }

@@ -49,27 +49,4 @@ void markForeignArchitecture(const std::string& path);
 // so qor-host's messages there name the file without a line).
 bool domTellsLines();
 
-// False where the XML DOM cannot be handed a malformed query without crashing (Wine's).
-bool domSurvivesMalformedQueries();
-
-// True where queries may call XPath 1.0's functions (local-name(), namespace-uri()): the
-// Windows DOM's XSL Patterns have none of them, and Wine's DOM crashes on them.
-bool domHasXPathFunctions();
-
-// What the DOM keeps of the carriage returns of a text handed to it: libxml2 keeps them; Wine's
-// DOM makes each a line feed in element text (attribute values keep theirs).
-bool domKeepsCarriageReturnsInText();
-
-// False where the DOM does not hand out an element's default namespace declaration (xmlns) as an
-// attribute (Wine's); the element's namespace, and so the written markup, still have it.
-bool domListsDefaultNamespaceDeclarations();
-
-// False where the DOM accepts an attribute whose prefix no declaration binds without any trace
-// the wrapper could refuse it by (Wine's); elements with such a prefix are refused everywhere.
-bool domTellsUnboundAttributePrefixes();
-
-// A query of the tests, written in XPath 1.0, in the selection language of this platform's DOM:
-// the same on Linux; on Windows (XSL Patterns) a position predicate "[n]" counts from 0.
-std::u16string domQuery(const std::u16string& xpath);
-
 }  // namespace qor::test

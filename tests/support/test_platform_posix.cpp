@@ -70,26 +70,6 @@ const LoadFailureReasons& loadFailureReasons() {
     return reasons;
 }
 
-bool domHasXPathFunctions() {
-    return true;
-}
-
-bool domKeepsCarriageReturnsInText() {
-    return true;
-}
-
-bool domListsDefaultNamespaceDeclarations() {
-    return true;
-}
-
-bool domTellsUnboundAttributePrefixes() {
-    return true;
-}
-
-bool domSurvivesMalformedQueries() {
-    return true;
-}
-
 bool domTellsLines() {
     return true;
 }
@@ -100,10 +80,6 @@ void markForeignArchitecture(const std::string& path) {
     file.seekp(18);
     const char machine[2] = {static_cast<char>(183), 0};
     file.write(machine, 2);
-}
-
-std::u16string domQuery(const std::u16string& xpath) {
-    return xpath;
 }
 
 }  // namespace qor::test

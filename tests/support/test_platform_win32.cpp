@@ -74,26 +74,6 @@ const LoadFailureReasons& loadFailureReasons() {
     return reasons;
 }
 
-bool domHasXPathFunctions() {
-    return false;
-}
-
-bool domKeepsCarriageReturnsInText() {
-    return false;
-}
-
-bool domListsDefaultNamespaceDeclarations() {
-    return false;
-}
-
-bool domTellsUnboundAttributePrefixes() {
-    return false;
-}
-
-bool domSurvivesMalformedQueries() {
-    return false;
-}
-
 bool domTellsLines() {
     return false;
 }
@@ -108,26 +88,6 @@ void markForeignArchitecture(const std::string& path) {
     file.seekp(static_cast<std::streamoff>(peHeader) + 4);
     const char machine[2] = {static_cast<char>(0x64), static_cast<char>(0xAA)};
     file.write(machine, 2);
-}
-
-std::u16string domQuery(const std::u16string& xpath) {
-    std::u16string query;
-    for (std::size_t i = 0; i < xpath.size(); ++i) {
-        std::size_t end = i + 1;
-        while (end < xpath.size() && xpath[end] >= u'0' && xpath[end] <= u'9') {
-            ++end;
-        }
-        if (xpath[i] == u'[' && end > i + 1 && end < xpath.size() && xpath[end] == u']') {
-            const std::string digits(xpath.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                     xpath.begin() + static_cast<std::ptrdiff_t>(end));
-            const std::string index = std::to_string(std::stoi(digits) - 1);
-            query += u"[" + std::u16string(index.begin(), index.end()) + u"]";
-            i = end;
-        } else {
-            query.push_back(xpath[i]);
-        }
-    }
-    return query;
 }
 
 }  // namespace qor::test

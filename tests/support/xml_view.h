@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "support/test_platform.h"
 #include "xml/xml_parser.h"
 
 namespace qor::test {
@@ -14,17 +13,17 @@ class XmlView {
     explicit XmlView(const std::u16string& text) { parsed_ = parser_.initWithXMLString(text); }
 
     bool parsed() const { return parsed_; }
-    bool has(const std::u16string& query) { return parser_.nodeExistsXQuery(domQuery(query)); }
+    bool has(const std::u16string& query) { return parser_.nodeExistsXQuery(query); }
     // The text content of the first node selected, or "<none>".
     std::u16string text(const std::u16string& query) {
         std::u16string value = u"<none>";
-        parser_.stringValueForXQuery(domQuery(query), value);
+        parser_.stringValueForXQuery(query, value);
         return value;
     }
     // The names of the element children of the first element selected.
     std::vector<std::u16string> childNames(const std::u16string& query) {
         std::vector<std::u16string> names;
-        const xml::XmlElement node = parser_.getNodeForXQuery(domQuery(query));
+        const xml::XmlElement node = parser_.getNodeForXQuery(query);
         if (!node) {
             return names;
         }

@@ -19,7 +19,7 @@ static void show(const char16_t* instance, const char16_t* text) {
     }
 }
 
-QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* context) {
     toQor = context->sendMessage;
     logLine = context->logMessage;
     sampleElementText(arguments, u"appletID", &appletID);
@@ -27,8 +27,8 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
     return 0;
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     const char16_t* instance = record->targetInstanceID;
     if (qorAppletTextEquals(record->command, u"HandlePropertyChangeFromBL")) {
         QorAppletText command = QOR_APPLET_TEXT_INIT;
@@ -56,7 +56,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     return qorAppletReply(u"", outRelease);
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* ignored) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* ignored) {
     (void)ignored;
     if (logLine != NULL) {
         logLine(30, u"label", u"LabelApplet", u"", u"", u"label closed");

@@ -10,7 +10,7 @@ static LogFunction logLine;
 static QorAppletText appletID = QOR_APPLET_TEXT_INIT;
 static QorAppletText appletVersion = QOR_APPLET_TEXT_INIT;
 
-QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* arguments, HostContext* context) {
     /* The context lives only for this call: keep what is needed. */
     toQor = context->sendMessage;
     logLine = context->logMessage;
@@ -26,8 +26,8 @@ QOR_EXPORT int32_t initialize(const char16_t* arguments, HostContext* context) {
     return 0;
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     if (!qorAppletTextEquals(record->command, u"MoveSlider")) {
         return qorAppletReply(u"", outRelease);
     }
@@ -61,7 +61,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     return reply;
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* ignored) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* ignored) {
     (void)ignored;
     if (logLine != NULL) {
         logLine(30, u"slider", u"SliderApplet", u"", u"", u"slider closed");

@@ -2,7 +2,11 @@
 
 #include <msxml2.h>
 
+#include <unordered_set>
+
 #include "bstr.h"
+#include "xml/namespace_check.h"
+#include "xml/xml_name.h"
 
 namespace qor::xml {
 
@@ -28,40 +32,74 @@ std::u16string textOf(IXMLDOMNode* node) {
     return text.text();
 }
 
+namespace {
+
+// The value of the default namespace declaration ("xmlns") an element carries: for an element
+// without a prefix its own namespace, which that declaration sets; else read by name. Nullopt
+// when it cannot be had.
+std::optional<std::u16string> defaultDeclarationOf(IXMLDOMNode* element) {
+    if (prefixOf(nameOf(element)).empty()) {
+        return namespaceOf(element);
+    }
+    ComPtr<IXMLDOMElement> asElement;
+    check(element->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(asElement.put())));
+    const Bstr declaration(u"xmlns");
+    Variant value;
+    if (asElement->getAttribute(declaration.get(), value.get()) != S_OK ||
+        value.value().vt != VT_BSTR) {
+        // Wine's DOM has no attribute for it either; its own markup of the element has it.
+        Bstr markup;
+        check(element->get_xml(markup.put()));
+        return defaultDeclarationIn(markup.text());
+    }
+    return std::u16string(reinterpret_cast<const char16_t*>(value.value().bstrVal),
+                          SysStringLen(value.value().bstrVal));
+}
+
+}  // namespace
+
 std::vector<AttributeEntry> attributesOf(IXMLDOMNode* element) {
     std::vector<AttributeEntry> entries;
     ComPtr<IXMLDOMNamedNodeMap> map;
-    check(element->get_attributes(map.put()));
+    if (const HRESULT result = element->get_attributes(map.put()); FAILED(result)) {
+        throw AttributeMapError(AttributeMapError::kAttributes, static_cast<uint32_t>(result));
+    }
     if (!map) {
         return entries;
     }
     long count = 0;
-    check(map->get_length(&count));
-    bool missed = false;
-    for (long index = 0; index < count; ++index) {
+    if (const HRESULT result = map->get_length(&count); FAILED(result)) {
+        throw AttributeMapError(AttributeMapError::kLength, static_cast<uint32_t>(result));
+    }
+    // Wine's map counts the namespace declarations but hands them out one position late (the
+    // first twice, the last past `length`), and cannot hand out the default one at all. So the
+    // map is walked until it says there is nothing more, each name is taken once, and a position
+    // the map fails to hand out is the default declaration, read by name where it stands; when
+    // the element has none, the failure is the map's own and raises.
+    std::unordered_set<std::u16string> seen;
+    const long bound = 2 * count + 2;
+    for (long index = 0; index < bound; ++index) {
         ComPtr<IXMLDOMNode> attribute;
-        if (FAILED(map->get_item(index, attribute.put())) || !attribute) {
-            missed = true;
+        const HRESULT result = map->get_item(index, attribute.put());
+        if (result == S_FALSE && !attribute) {
+            break;
+        }
+        if (FAILED(result) || !attribute) {
+            std::optional<std::u16string> value = defaultDeclarationOf(element);
+            if (!value) {
+                throw DomError(FAILED(result) ? static_cast<uint32_t>(result) : DomError::kPointer);
+            }
+            if (seen.insert(u"xmlns").second) {
+                entries.push_back({u"xmlns", std::move(*value), {}});
+            }
             continue;
         }
         std::u16string name = nameOf(attribute.get());
+        if (!seen.insert(name).second) {
+            continue;
+        }
         std::u16string value = valueOf(attribute.get());
         entries.push_back({std::move(name), std::move(value), std::move(attribute)});
-    }
-    if (missed) {
-        ComPtr<IXMLDOMElement> asElement;
-        check(
-            element->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(asElement.put())));
-        const Bstr declaration(u"xmlns");
-        Variant value;
-        if (asElement->getAttribute(declaration.get(), value.get()) == S_OK &&
-            value.value().vt == VT_BSTR) {
-            entries.push_back(
-                {u"xmlns",
-                 std::u16string(reinterpret_cast<const char16_t*>(value.value().bstrVal),
-                                SysStringLen(value.value().bstrVal)),
-                 {}});
-        }
     }
     return entries;
 }

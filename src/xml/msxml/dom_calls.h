@@ -45,9 +45,20 @@ struct AttributeEntry {
     std::u16string value;
     ComPtr<IXMLDOMNode> node;
 };
-// The attributes of an element's attribute map, namespace declarations included, in the map's
-// order. Wine's DOM fails to hand out a default namespace declaration ("xmlns") by position; that
-// one is then read by name and comes last. Empty for a node without an attribute map.
+// The attribute map of an element could not be had (`attributes`) or not counted (`length`).
+class AttributeMapError : public DomError {
+  public:
+    enum Step { kAttributes, kLength };
+    AttributeMapError(Step step, uint32_t code) : DomError(code), step_(step) {}
+    Step step() const { return step_; }
+
+  private:
+    Step step_;
+};
+// The attributes of an element's attribute map, namespace declarations included, each name once,
+// in the map's order; positions are not trusted (see dom_calls.cpp). Empty for a node without an
+// attribute map. Throws AttributeMapError when the map cannot be had or counted, DomError when
+// an item cannot be read.
 std::vector<AttributeEntry> attributesOf(IXMLDOMNode* element);
 // The namespace name of an element or attribute (namespaceURI); empty for none.
 std::u16string namespaceOf(IXMLDOMNode* node);

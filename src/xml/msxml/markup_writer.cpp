@@ -2,6 +2,7 @@
 
 #include <msxml2.h>
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -18,6 +19,10 @@ namespace {
 
 class MarkupWriter {
   public:
+    // `standsAlone`: the node written is an element below others, whose markup then carries
+    // what its subtree uses from above.
+    explicit MarkupWriter(bool standsAlone) : hoist_(standsAlone) {}
+
     std::u16string take() { return std::move(out_); }
 
     void write(IXMLDOMNode* node) {
@@ -112,12 +117,19 @@ class MarkupWriter {
         if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri) {
             return;
         }
+        if (!declaredSince(prefix, elementScope)) {  // else declared here to another name
+            declare(prefix, uri);
+        }
+    }
+
+    // True when the start tag being written declares the prefix already.
+    bool declaredSince(std::u16string_view prefix, std::size_t elementScope) const {
         for (std::size_t i = elementScope; i < scope_.size(); ++i) {
             if (scope_[i].first == prefix) {
-                return;  // declared on this element already, to another name
+                return true;
             }
         }
-        declare(prefix, uri);
+        return false;
     }
 
     void declare(std::u16string_view prefix, const std::u16string& uri) {
@@ -141,7 +153,11 @@ class MarkupWriter {
                 const std::u16string_view prefix =
                     attribute.name == u"xmlns" ? std::u16string_view()
                                                : std::u16string_view(attribute.name).substr(6);
-                declare(prefix, attribute.value);
+                // The xml prefix is bound without a declaration (a copy in Wine's DOM may carry
+                // it, once per xml:* attribute), and a prefix is declared once per start tag.
+                if (prefix != u"xml" && !declaredSince(prefix, outerScope)) {
+                    declare(prefix, attribute.value);
+                }
             } else {
                 attributes.push_back(std::move(attribute));
             }
@@ -155,6 +171,11 @@ class MarkupWriter {
             }
             declareIfNeeded(prefix, namespaceFor(attribute.node.get(), element, prefix),
                             outerScope);
+        }
+        if (hoist_) {
+            hoist_ = false;
+            std::vector<std::u16string> inner;
+            hoistFrom(element, inner);
         }
         for (const AttributeEntry& attribute : attributes) {
             out_ += u" " + attribute.name + u"=\"";
@@ -173,6 +194,66 @@ class MarkupWriter {
         scope_.resize(outerScope);
     }
 
+    // True when a prefix is declared in `inner` (the declarations met below the top element) or
+    // on the top element.
+    bool declaredBelowTop(const std::vector<std::u16string>& inner,
+                          std::u16string_view prefix) const {
+        return prefix == u"xml" || std::find(inner.begin(), inner.end(), prefix) != inner.end() ||
+               declaredSince(prefix, 0);
+    }
+
+    // Declares on the top element, in the order of first use, the prefixes the descendants of
+    // `element` use that no declaration inside the subtree binds: what a copy of the subtree in
+    // a document of its own carries.
+    void hoistFrom(IXMLDOMNode* element, std::vector<std::u16string>& inner) {
+        ComPtr<IXMLDOMNode> child;
+        check(element->get_firstChild(child.put()));
+        while (child) {
+            if (typeOf(child.get()) == NODE_ELEMENT) {
+                const std::size_t mark = inner.size();
+                std::vector<AttributeEntry> attributes = attributesOf(child.get());
+                for (const AttributeEntry& attribute : attributes) {
+                    if (isNamespaceDeclaration(attribute.name)) {
+                        inner.emplace_back(attribute.name == u"xmlns"
+                                               ? std::u16string_view()
+                                               : std::u16string_view(attribute.name).substr(6));
+                    }
+                }
+                const std::u16string name = nameOf(child.get());
+                const std::u16string_view prefix = prefixOf(name);
+                if (!declaredBelowTop(inner, prefix)) {
+                    const std::u16string uri = namespaceFor(child.get(), child.get(), prefix);
+                    if (!uri.empty()) {
+                        declare(prefix, uri);
+                    }
+                }
+                for (const AttributeEntry& attribute : attributes) {
+                    const std::u16string_view attributePrefix = prefixOf(attribute.name);
+                    if (!attributePrefix.empty() && attributePrefix != u"xmlns" &&
+                        !declaredBelowTop(inner, attributePrefix)) {
+                        const std::u16string uri =
+                            namespaceFor(attribute.node.get(), child.get(), attributePrefix);
+                        if (!uri.empty()) {
+                            declare(attributePrefix, uri);
+                        }
+                    }
+                }
+                hoistFrom(child.get(), inner);
+                inner.resize(mark);
+            }
+            ComPtr<IXMLDOMNode> next;
+            check(child->get_nextSibling(next.put()));
+            child = std::move(next);
+        }
+    }
+
+    static DOMNodeType typeOf(IXMLDOMNode* node) {
+        DOMNodeType type = NODE_INVALID;
+        check(node->get_nodeType(&type));
+        return type;
+    }
+
+    bool hoist_;
     std::vector<std::pair<std::u16string, std::u16string>> scope_;  // prefix, namespace name
     std::u16string out_;
 };
@@ -180,7 +261,17 @@ class MarkupWriter {
 }  // namespace
 
 std::u16string markupOf(IXMLDOMNode* node) {
-    MarkupWriter writer;
+    bool standsAlone = false;
+    DOMNodeType type = NODE_INVALID;
+    check(node->get_nodeType(&type));
+    if (type == NODE_ELEMENT) {
+        ComPtr<IXMLDOMNode> parent;
+        check(node->get_parentNode(parent.put()));
+        DOMNodeType parentType = NODE_INVALID;
+        standsAlone =
+            parent && SUCCEEDED(parent->get_nodeType(&parentType)) && parentType == NODE_ELEMENT;
+    }
+    MarkupWriter writer(standsAlone);
     writer.write(node);
     return writer.take();
 }

@@ -16,6 +16,7 @@
 #include "markup_writer.h"
 #include "platform/last_system_error.h"
 #include "xml/dom_error.h"
+#include "xml/query_text.h"
 #include "xml/xml_name.h"
 
 namespace qor::xml {
@@ -220,6 +221,9 @@ std::optional<XmlNode> XMLParser::selectFirst(const std::u16string& query, const
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
         }
+        if (isRefusedQuery(untilZero(query))) {
+            throw DomError(DomError::kFail);
+        }
         const Bstr text(untilZero(query));
         ComPtr<IXMLDOMNodeList> nodes;
         IXMLDOMNode* from = context != nullptr ? context->get() : xmlDoc_->get();
@@ -343,6 +347,12 @@ AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
         for (AttributeEntry& attribute : attributesOf(node.get())) {
             attributes.emplace(std::move(attribute.name), std::move(attribute.value));
         }
+    } catch (const AttributeMapError& error) {
+        report(20,
+               error.step() == AttributeMapError::kAttributes
+                   ? u"Failed to get Attributes from the Node :%d"
+                   : u"Failed to number of Attributes for the Node :%d",
+               platform::lastSystemError());
     } catch (const DomError& error) {
         reportDomError(40, u"getAttrsMapOfNode", error.code());
     } catch (const std::exception&) {
@@ -457,6 +467,14 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
             const Bstr content(untilZero(text));
             ComPtr<IXMLDOMText> textNode;
             checkMade(xmlDoc_->get()->createTextNode(content.get(), textNode.put()), textNode);
+            if (untilZero(text).find(u'\r') != std::u16string_view::npos) {
+                // Wine's createTextNode turns carriage returns into line feeds; the value set
+                // afterwards is kept as it is.
+                Variant value;
+                value.get()->vt = VT_BSTR;
+                value.get()->bstrVal = Bstr(untilZero(text)).release();
+                check(textNode->put_nodeValue(value.value()));
+            }
             ComPtr<IXMLDOMNode> appendedText;
             check(element->appendChild(textNode.get(), appendedText.put()));
         }

@@ -1,7 +1,7 @@
-#include "plugin/localization_commands.h"
+#include "module/localization_commands.h"
 
 #include "plugin/log.h"
-#include "plugin/message_router.h"
+#include "routing/message_router.h"
 
 namespace qor {
 
@@ -14,7 +14,7 @@ std::u16string sendToLocalizationManager(Message& message, std::u16string_view c
     message.targetVersion = u"1.0";
     message.targetType = u"Applet";
     // Straight to Core: a loaded applet that happens to carry the manager's name is not asked.
-    return std::u16string(moduleState().ensureRouter()->sendToCore(*message.toRecord()).text());
+    return std::u16string(ensureRouter()->sendToCore(*message.toRecord()).text());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "plugin/reply.h"
@@ -49,5 +50,8 @@ class MessageRouter {
     [[maybe_unused]] uintptr_t reserved3_ = 0;
     [[maybe_unused]] uintptr_t reserved4_ = 0;
 };
+
+// The module's router, made on first use. Copy the pointer to hold the router across a call out.
+const std::shared_ptr<MessageRouter>& ensureRouter();
 
 }  // namespace qor

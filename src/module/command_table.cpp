@@ -1,4 +1,4 @@
-#include "plugin/command_table.h"
+#include "module/command_table.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include "applets/applet_commands.h"
 #include "bindings/load_bindings.h"
 #include "bindings/property_change.h"
-#include "plugin/localization_commands.h"
+#include "module/localization_commands.h"
 
 namespace qor {
 

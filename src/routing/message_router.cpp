@@ -1,4 +1,4 @@
-#include "plugin/message_router.h"
+#include "routing/message_router.h"
 
 #include <cstddef>
 #include <iterator>
@@ -79,7 +79,7 @@ Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* 
     SendFunction process = nullptr;
     {
         // Only looked at here, before any call out.
-        const AppletList& applets = *moduleState().ensureAppletList();
+        const AppletList& applets = *ensureAppletList();
         const std::shared_ptr<AppletRecord>& applet =
             applets.findApplet(record.targetID, record.targetVersion);
         if (applet == nullptr) {
@@ -115,6 +115,10 @@ Reply MessageRouter::sendToApplet(const MessageRecord& record, ReleaseFunction* 
     const char16_t* reply = debugScoped([&out] { return DebugScope::appletCall(out); },
                                         [&] { return process(&out, &release); });
     return Reply::copied(reply, release);
+}
+
+const std::shared_ptr<MessageRouter>& ensureRouter() {
+    return madeOnFirstUse(moduleState().router);
 }
 
 }  // namespace qor

@@ -7,14 +7,14 @@
 #include "applets/applet_list.h"
 #include "applets/applet_loading.h"
 #include "bindings/binding_tables.h"
-#include "plugin/command_table.h"
+#include "module/command_table.h"
 #include "plugin/debug_output.h"
 #include "plugin/log.h"
 #include "plugin/message.h"
-#include "plugin/message_router.h"
 #include "plugin/module_state.h"
 #include "plugin/result_text.h"
 #include "qor/plugin.h"
+#include "routing/message_router.h"
 
 namespace qor {
 namespace {
@@ -42,7 +42,7 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
         return runCommand(record, outRelease);
     }
     // Routed as it came: no copy of its texts is needed.
-    MessageRouter& router = *moduleState().ensureRouter();
+    MessageRouter& router = *ensureRouter();
     if (!isAppletTarget(record.targetType)) {
         // Core's reply is copied once, straight into the caller's result, then released.
         ReleaseFunction release = nullptr;
@@ -61,12 +61,37 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
     return direct != nullptr ? direct : handOver(reply.text(), outRelease);
 }
 
+// How deeply processMessage calls may nest on one thread: a message to an applet whose answer
+// sends another message, and so on. Legitimate exchanges nest a few calls deep; two applets that
+// answer each other's message with the same message forever would otherwise overflow the stack.
+constexpr int32_t kMaxMessageNesting = 64;
+
+thread_local int32_t messageNesting = 0;
+
+// Counts one processMessage call on this thread for the length of a scope.
+class NestingScope {
+  public:
+    NestingScope() { ++messageNesting; }
+    NestingScope(const NestingScope&) = delete;
+    NestingScope& operator=(const NestingScope&) = delete;
+    ~NestingScope() { --messageNesting; }
+};
+
+// The answer to a call that cannot be served: the static text, and no release function.
+const char16_t* refuseAsMalformed(const MessageRecord* record, ReleaseFunction* outRelease) {
+    debugMalformedMessage(record);
+    if (outRelease != nullptr) {
+        *outRelease = nullptr;
+    }
+    return u"InvalidArguments";
+}
+
 }  // namespace
 }  // namespace qor
 
 extern "C" {
 
-QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* context) {
+QOR_EXPORT int32_t QOR_CALL initialize(const char16_t* /*arguments*/, HostContext* context) {
     using namespace qor;
     if (context == nullptr) {
         return 1;
@@ -75,9 +100,9 @@ QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* contex
         configureDebugOutput();
         ModuleState& state = moduleState();
         state.logSlot = context->logMessage;
-        state.ensureRouter()->setHostWords(context->sendMessage, context->logMessage,
-                                           context->reserved3, context->reserved4);
-        state.ensureAppletList();
+        ensureRouter()->setHostWords(context->sendMessage, context->logMessage, context->reserved3,
+                                     context->reserved4);
+        ensureAppletList();
         logLine(kLogProgress, LogComponent::kQor, u"QOR Initialized");
         return 0;
     } catch (const std::exception&) {
@@ -86,16 +111,19 @@ QOR_EXPORT int32_t initialize(const char16_t* /*arguments*/, HostContext* contex
     }
 }
 
-QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
-                                          ReleaseFunction* outRelease) {
+QOR_EXPORT const char16_t* QOR_CALL processMessage(const MessageRecord* record,
+                                                   ReleaseFunction* outRelease) {
     using namespace qor;
     if (!isWellFormed(record)) {
-        debugMalformedMessage(record);
-        if (outRelease != nullptr) {
-            *outRelease = nullptr;
-        }
-        return u"InvalidArguments";
+        return refuseAsMalformed(record, outRelease);
     }
+    if (messageNesting >= kMaxMessageNesting) {
+        logLine(kLogFailure, LogComponent::kQor,
+                u"Message %s to %s nested deeper than %d calls, answered as a malformed call",
+                record->command, record->targetID, kMaxMessageNesting);
+        return refuseAsMalformed(record, outRelease);
+    }
+    const NestingScope nesting;
     try {
         return debugScoped([record] { return DebugScope::message(*record); },
                            [record, outRelease] { return processWellFormed(*record, outRelease); });
@@ -108,7 +136,7 @@ QOR_EXPORT const char16_t* processMessage(const MessageRecord* record,
     }
 }
 
-QOR_EXPORT int32_t finalize(const char16_t* /*ignored*/) {
+QOR_EXPORT int32_t QOR_CALL finalize(const char16_t* /*ignored*/) {
     using namespace qor;
     logLine(kLogProgress, LogComponent::kQor, u"QOR finalize called");
     ModuleState& state = moduleState();

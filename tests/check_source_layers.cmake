@@ -1,0 +1,26 @@
+# Checks that every include of a file under src/ names its own folder or one of a lower layer, in
+# the order src/CMakeLists.txt gives (lowest first).
+# cmake -DSOURCE_DIR=<project>/src -P check_source_layers.cmake
+cmake_minimum_required(VERSION 3.25)
+set(layers host_support platform xml plugin applets routing bindings module shell)
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.c
+     ${SOURCE_DIR}/*.cpp)
+set(violations "")
+foreach(file IN LISTS files)
+  string(REGEX MATCH "^[^/]+" folder "${file}")
+  list(FIND layers "${folder}" own)
+  if(own EQUAL -1)
+    message(FATAL_ERROR "src/${folder}/ is in no layer: add it to the list in this script")
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^#include \"[^/\"]+/")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^/\"]+)/.*" "\\1" target "${line}")
+    list(FIND layers "${target}" theirs)
+    if(theirs GREATER own)
+      string(APPEND violations "\n  src/${file}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(violations)
+  message(FATAL_ERROR "includes that point up a layer (${layers}):${violations}")
+endif()
