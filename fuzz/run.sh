@@ -3,13 +3,15 @@
 # checked-in seed corpus and dictionary, one target per core at a time. A finding is written to
 # build/fuzz/findings/ and fails the run.
 #   fuzz/run.sh [SECONDS] [TARGET...]      targets: process_message xml_parser x11_server
-#                                          load_bindings_payload library_identity (default: all)
+#                                          load_bindings_payload library_identity parse_limits
+#                                          utf16_round_trip (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(process_message xml_parser x11_server load_bindings_payload library_identity)
+[ ${#targets[@]} -gt 0 ] || targets=(process_message xml_parser x11_server load_bindings_payload
+    library_identity parse_limits utf16_round_trip)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

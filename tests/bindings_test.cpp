@@ -253,6 +253,34 @@ TEST_F(Bindings, ListenPropertyChangeTellsTheAppletInItsOwnTerms) {
     EXPECT_EQ(fixtureOutstandingTexts(), 0);
 }
 
+// A payload with an unpaired surrogate in its text, an attribute value or a comment is no XML:
+// refused like any malformed one. Paired surrogates travel whole, in and out.
+TEST_F(Bindings, UnpairedSurrogatesRefuseAPayloadPairedOnesTravelWhole) {
+    ASSERT_EQ(loadApplet(u"calc", u"2", u"w1", QOR_FIXTURE_APPLET).text, u"true");
+    ASSERT_EQ(send(u"LoadBindings", loadBindingsPayload(kBindings)).text, u"true");
+    std::vector<std::u16string> delivered;
+    applets.onProcessMessage = [&](const std::string&, const host::ReceivedMessage& message) {
+        delivered.push_back(message.data);
+        return u"ignored";
+    };
+    const std::u16string face = u"\U0001F600";
+    EXPECT_EQ(
+        send(listen(u"volume", u"<data a='" + face + u"'><!--" + face + u"-->" + face + u"</data>"))
+            .text,
+        u"true");
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(XmlView(delivered[0]).text(u"/propertyChange/data"), face);
+    EXPECT_EQ(XmlView(delivered[0]).text(u"/propertyChange/data/@a"), face);
+    for (const std::u16string lone : {u"\xD83D", u"\xDE00", u"\xDE00\xD83D", u"x\xD800"}) {
+        for (const std::u16string& data :
+             {u"<data>" + lone + u"</data>", u"<data a='" + lone + u"'/>",
+              u"<data><!--" + lone + u"--></data>"}) {
+            EXPECT_EQ(send(listen(u"volume", data)).text, u"false");
+        }
+    }
+    EXPECT_EQ(delivered.size(), 1u);
+}
+
 // Every text QOR hands on parses again, namespace-aware, with the meaning it had.
 TEST_F(Bindings, StoredDataThatNoLongerParsesIsReportedNotSentWithoutIt) {
     // The data element keeps within the bound of 256 attributes where it stands; written on its

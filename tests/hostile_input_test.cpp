@@ -2,10 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "plugin/result_text.h"
 #include "support/fixture_applets.h"
 #include "support/test_platform.h"
 #include "support/text_matchers.h"
+#include "xml/parse_limits.h"
 
 namespace qor::test {
 namespace {
@@ -81,6 +84,126 @@ TEST_F(HostileInput, XmlBombsEntitiesAndDepthAreRefusedInEveryCommand) {
         EXPECT_THAT(message.data, ::testing::Not(Contains16(u"root:")));
     }
     EXPECT_THAT(applets.calls, IsEmpty());
+}
+
+// The shape that held a call for seconds, small: nested elements declaring prefixes, with
+// prefixed elements inside. However the white space inside the tags falls, the declarations
+// count alike, so every spelling is refused when too many are in scope and read when not.
+std::u16string nestedDeclarations(int elements, int perElement, const std::u16string& before,
+                                  const std::u16string& after) {
+    std::u16string text = u"<applet appletID='calc' appletVersion='1' instanceID='w1'>";
+    for (int e = 0; e < elements; ++e) {
+        text += u"<n v='>'";
+        for (int p = 0; p < perElement; ++p) {
+            const std::u16string prefix = u"p" + u16(std::to_string(e * perElement + p));
+            text += u"\t xmlns:" + prefix + before + u"=" + after +
+                    (p % 2 == 0 ? u"'urn:" + prefix + u"'" : u"\"urn:" + prefix + u"\"");
+        }
+        text += u"\n>";
+    }
+    for (int i = 0; i < 100; ++i) {
+        text += u"<p0:x/>";
+    }
+    for (int e = 0; e < elements; ++e) {
+        text += u"</n>";
+    }
+    return text + u"</applet>";
+}
+
+TEST_F(HostileInput, NamespaceDeclarationsCountHoweverTheWhiteSpaceFalls) {
+    initializeQor();
+    for (const std::u16string before : {u"", u" ", u"\t", u"\n\r\n "}) {
+        for (const std::u16string after : {u"", u" ", u"\n"}) {
+            ASSERT_EQ(loadApplet(u"calc", u"1", u"w1", QOR_FIXTURE_APPLET).text, u"true");
+            // 3 x 22 = 66 declarations in scope: refused, the instance stays.
+            EXPECT_EQ(send(u"UnloadUIApplet", nestedDeclarations(3, 22, before, after)).text,
+                      u"false");
+            EXPECT_EQ(send(u"UnloadUIApplet", nestedDeclarations(2, 32, before, after)).text,
+                      u"true");
+        }
+    }
+}
+
+// A payload at each of QOR's limits is read; one unit or one element past it is refused like a
+// malformed one. Names and texts are counted in UTF-16 units, so they are written with
+// characters that take two and three bytes in UTF-8.
+TEST_F(HostileInput, EveryPayloadLimitHoldsExactly) {
+    initializeQor();
+    const std::u16string open = u"<applet appletID='calc' appletVersion='1' instanceID='w1'";
+    const std::u16string close = u"</applet>";
+    const auto repeated = [](std::size_t count, char16_t unit) {
+        return std::u16string(count, unit);
+    };
+    const auto attributes = [](std::size_t count, const std::u16string& name) {
+        std::u16string text;
+        for (std::size_t i = 0; i < count; ++i) {
+            text +=
+                u" " + name + u16(std::to_string(i)) + u"='urn:" + u16(std::to_string(i)) + u"'";
+        }
+        return text;
+    };
+    struct Limit {
+        const char* what;
+        std::size_t limit;
+        std::function<std::u16string(std::size_t)> payload;
+    };
+    const Limit limits[] = {
+        {"elements nested", xml::kMaxDepth,
+         [&](std::size_t n) {
+             std::u16string text = open + u">";
+             for (std::size_t i = 1; i < n; ++i) {
+                 text += u"<e>";
+             }
+             for (std::size_t i = 1; i < n; ++i) {
+                 text += u"</e>";
+             }
+             return text + close;
+         }},
+        {"element name", xml::kMaxNameUnits,
+         [&](std::size_t n) { return open + u"><" + repeated(n, u'\u00e9') + u"/>" + close; }},
+        {"attribute name", xml::kMaxNameUnits,
+         [&](std::size_t n) { return open + u" " + repeated(n, u'\u00e9') + u"='1'/>"; }},
+        {"processing-instruction target", xml::kMaxNameUnits,
+         [&](std::size_t n) { return open + u"><?" + repeated(n, u'\u00e9') + u"?>" + close; }},
+        {"attribute value", xml::kMaxValueUnits,
+         [&](std::size_t n) { return open + u" v='" + repeated(n, u'\u4e2d') + u"'/>"; }},
+        {"text", xml::kMaxValueUnits,
+         [&](std::size_t n) { return open + u">" + repeated(n, u'\u4e2d') + close; }},
+        {"comment", xml::kMaxValueUnits,
+         [&](std::size_t n) { return open + u"><!--" + repeated(n, u'\u4e2d') + u"-->" + close; }},
+        {"CDATA section", xml::kMaxValueUnits,
+         [&](std::size_t n) {
+             return open + u"><![CDATA[" + repeated(n, u'\u4e2d') + u"]]>" + close;
+         }},
+        {"processing instruction", xml::kMaxValueUnits,
+         [&](std::size_t n) {
+             return open + u"><?pi " + repeated(n - 3, u'\u4e2d') + u"?>" + close;
+         }},
+        {"attributes on one element", xml::kMaxAttributesPerElement,
+         [&](std::size_t n) { return open + attributes(n - 3, u"a") + u"/>"; }},
+        {"namespace declarations in scope", xml::kMaxNamespacesInScope,
+         [&](std::size_t n) {
+             return open + u"><e xmlns='urn:d' xmlns:xml='http://www.w3.org/XML/1998/namespace'" +
+                    attributes(n - 1, u"xmlns:p") + u"/>" + close;
+         }},
+        {"whole text", xml::kMaxTextUnits,
+         [&](std::size_t n) {
+             std::u16string text = open + u">";
+             const std::u16string chunk = u"<e a='p'><s i='c'>x</s></e>";
+             while (text.size() + chunk.size() + close.size() <= n) {
+                 text += chunk;
+             }
+             return text + repeated(n - text.size() - close.size(), u'y') + close;
+         }},
+    };
+    for (const Limit& limit : limits) {
+        for (const std::size_t n : {limit.limit, limit.limit + 1}) {
+            loadApplet(u"calc", u"1", u"w1", QOR_FIXTURE_APPLET);
+            EXPECT_EQ(send(u"UnloadUIApplet", limit.payload(n)).text,
+                      n == limit.limit ? u"true" : u"false")
+                << n << " " << limit.what;
+        }
+    }
 }
 
 TEST_F(HostileInput, AFiftyMegabytePayloadIsRoutedAndParsed) {

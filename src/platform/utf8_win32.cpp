@@ -33,6 +33,13 @@ std::string toUtf8(std::u16string_view text) {
     return out;
 }
 
+std::optional<std::string> toUtf8Strict(std::u16string_view text) {
+    if (findUnpairedSurrogate(text) != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    return toUtf8(text);
+}
+
 std::u16string fromUtf8(std::string_view text) {
     std::u16string out;
     if (text.empty()) {

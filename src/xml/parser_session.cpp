@@ -5,8 +5,7 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
-#include <climits>
-
+#include "platform/utf8.h"
 #include "xml/parse_limits.h"
 
 namespace qor::xml {
@@ -108,13 +107,19 @@ bool ParserSession::prepare(std::size_t textSize) {
     return context_ != nullptr;
 }
 
-_xmlDoc* ParserSession::parse(const std::string& utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) {
-        lastFailure_ = ParseFailure{0, utf8.empty() ? "the text is empty" : "the text is too long"};
+_xmlDoc* ParserSession::parse(std::u16string_view text) {
+    if (text.empty()) {
+        lastFailure_ = ParseFailure{0, "the text is empty"};
         return nullptr;
     }
-    if (std::optional<ParseFailure> outOfBounds = checkParseLimits(utf8)) {
+    if (std::optional<ParseFailure> outOfBounds = checkParseLimits(text)) {
         lastFailure_ = std::move(*outOfBounds);
+        return nullptr;
+    }
+    // Within the bounds, and every surrogate paired: the conversion is exact.
+    const std::optional<std::string> utf8 = platform::toUtf8Strict(text);
+    if (!utf8) {
+        lastFailure_ = ParseFailure{0, "an unpaired surrogate"};
         return nullptr;
     }
     ++documentsParsed_;
@@ -125,7 +130,7 @@ _xmlDoc* ParserSession::parse(const std::string& utf8) {
     // of its own, large enough to make the allocator tidy up after every message, and then be
     // asked for more input at every step of the last few hundred bytes.
     xmlDocPtr doc =
-        xmlCtxtReadDoc(context_, BAD_CAST utf8.c_str(), nullptr, nullptr, kParseOptions);
+        xmlCtxtReadDoc(context_, BAD_CAST utf8->c_str(), nullptr, nullptr, kParseOptions);
     currentErrors = nullptr;
     lastFailure_ = ParseFailure{};
     if (documentTypeSeen) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 #include "xml/parse_failure.h"
 
@@ -21,9 +21,8 @@ class ParserSession {
     // Makes sure a parser context is ready for a text of this size. False when none can be made.
     bool prepare(std::size_t textSize);
 
-    // A new document owned by the caller, or null when the text is refused. Needs prepare(). The
-    // text is read up to its first zero byte.
-    _xmlDoc* parse(const std::string& utf8);
+    // A new document owned by the caller, or null when the text is refused. Needs prepare().
+    _xmlDoc* parse(std::u16string_view text);
 
     // Why the last parse was refused; empty after a successful one.
     const ParseFailure& lastFailure() const { return lastFailure_; }

@@ -147,7 +147,7 @@ bool XMLParser::initWithXMLString(const std::u16string& xml) {
             reportCreationFailure();
             return false;
         }
-        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(session.parse(utf8Of(xml)), &xmlFreeDoc);
+        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(session.parse(untilZero(xml)), &xmlFreeDoc);
         if (!doc) {
             diagnoseRefusedText(lastParseFailure(), untilZero(xml));
             return false;
