@@ -61,9 +61,9 @@ const char16_t* processWellFormed(const MessageRecord& record, ReleaseFunction* 
     return direct != nullptr ? direct : handOver(reply.text(), outRelease);
 }
 
-// How deeply processMessage calls may nest: a message to an applet whose answer
-// sends another message, and so on. Legitimate exchanges nest a few calls deep; two applets that
-// answer each other's message with the same message forever would otherwise overflow the stack.
+// How deeply processMessage calls may nest: a message to an applet whose answer sends another
+// message, and so on. Legitimate exchanges nest a few calls deep; two applets that answer each
+// other's message with the same message forever would otherwise overflow the stack.
 constexpr int32_t kMaxMessageNesting = 64;
 
 // One count for the module: QOR is called one entry point at a time. A thread_local would also
