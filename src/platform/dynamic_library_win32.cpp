@@ -4,30 +4,12 @@
 
 #include <utility>
 
+#include "platform/last_system_error.h"
 #include "platform/mapped_image_win32.h"
 #include "platform/process_exit_win32.h"
-#include "platform/utf8.h"
 
 namespace qor::platform {
 namespace {
-
-// FormatMessageW's text for a system error code, line ends trimmed; the code in decimal when the
-// system has no text for it.
-std::string systemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::u16string text;
-    if (length != 0 && buffer != nullptr) {
-        text.assign(reinterpret_cast<const char16_t*>(buffer), length);
-    }
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
-        text.pop_back();
-    }
-    return text.empty() ? "system error " + std::to_string(code) : toUtf8(text);
-}
 
 bool processExiting = false;
 
@@ -118,7 +100,7 @@ DynamicLibrary DynamicLibrary::open(std::u16string_view path) {
         SetThreadErrorMode(previousMode, nullptr);
     }
     if (module == nullptr) {
-        library.error_ = systemMessage(error);
+        library.error_ = systemErrorText(static_cast<int32_t>(error));
         return library;
     }
     library.handle_ = module;
@@ -157,7 +139,7 @@ bool DynamicLibrary::close() {
         return false;
     }
     if (FreeLibrary(static_cast<HMODULE>(handle_)) == 0) {
-        error_ = systemMessage(GetLastError());
+        error_ = systemErrorText(lastSystemError());
         return false;
     }
     handle_ = nullptr;
