@@ -7,7 +7,7 @@
 
 #include "fuzz_text.h"
 #include "xml/dom_error.h"
-#include "xml/simple_path.h"
+#include "xml/libxml2/simple_path.h"
 #include "xml/xml_parser.h"
 
 using qor::fuzz::consumeMarkup;

@@ -28,4 +28,15 @@ class DomError : public std::exception {
     uint32_t code_;
 };
 
+// A DOM could not hand out an element's attribute map (`attributes`) or not count it (`length`).
+class AttributeMapError : public DomError {
+  public:
+    enum Step { kAttributes, kLength };
+    AttributeMapError(Step step, uint32_t code) : DomError(code), step_(step) {}
+    Step step() const { return step_; }
+
+  private:
+    Step step_;
+};
+
 }  // namespace qor::xml

@@ -1,84 +1,221 @@
 #include "xml/markup_writer.h"
 
-#include <libxml/globals.h>
-#include <libxml/xmlIO.h>
-#include <libxml/xmlsave.h>
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
 
-#include <exception>
-
-#include "xml/dom_error.h"
+#include "xml/markup_escape.h"
+#include "xml/namespace_lookup.h"
+#include "xml/xml_name.h"
 
 namespace qor::xml {
 
 namespace {
 
-// Writes a node's markup into the output buffer. libxml2 2.9.14 adds XML_SAVE_NO_EMPTY to every
-// save while the calling thread's xmlSaveNoEmptyTags default is set (a host may set it), and offers
-// no option to take it off again. So that default is cleared for the one call and put back before
-// anything else runs on this thread; libxml2 keeps such defaults per thread, so no other thread
-// can see the change.
-void dump(xmlOutputBufferPtr output, xmlNodePtr node) {
-    const int hostDefault = xmlSaveNoEmptyTags;
-    xmlSaveNoEmptyTags = 0;
-    xmlNodeDumpOutput(output, node->doc, node, 0, 0, "UTF-8");
-    xmlSaveNoEmptyTags = hostDefault;
-}
+class MarkupWriter {
+  public:
+    // `standsAlone`: the node written is an element below others.
+    explicit MarkupWriter(bool standsAlone) : hoist_(standsAlone) {}
+
+    std::u16string take() { return std::move(out_); }
+
+    void write(dom::RawNode node) {
+        switch (dom::kindOf(node)) {
+            case dom::Kind::kDocument:
+                writeChildren(node, u"\n");
+                break;
+            case dom::Kind::kElement:
+                writeElement(node);
+                break;
+            case dom::Kind::kText:
+                appendEscaped(out_, dom::valueOf(node), false);
+                break;
+            case dom::Kind::kCdata:
+                out_.append(u"<![CDATA[").append(dom::valueOf(node)).append(u"]]>");
+                break;
+            case dom::Kind::kComment:
+                out_.append(u"<!--").append(dom::valueOf(node)).append(u"-->");
+                break;
+            case dom::Kind::kProcessingInstruction: {
+                const std::u16string target = dom::nameOf(node);
+                if (target == u"xml") {
+                    break;  // a DOM may keep a parsed XML declaration as a node: never written
+                }
+                const std::u16string data = dom::valueOf(node);
+                out_.append(u"<?").append(target);
+                if (!data.empty()) {
+                    out_.append(u" ").append(data);
+                }
+                out_.append(u"?>");
+                break;
+            }
+            case dom::Kind::kOther:
+                break;  // no declaration, entity or notation is ever loaded
+        }
+    }
+
+  private:
+    void writeChildren(dom::RawNode node, std::u16string_view after) {
+        for (dom::NodeRef child = dom::firstChild(node); child;
+             child = dom::nextSibling(child.get())) {
+            const std::size_t before = out_.size();
+            write(child.get());
+            if (out_.size() != before) {
+                out_.append(after);
+            }
+        }
+    }
+
+    // The namespace a name of `element` (or of one of its attributes) with this prefix stands
+    // for: the DOM's own, or for a name the DOM left without one, what the prefix is bound to
+    // where the element stands.
+    static std::u16string namespaceFor(std::u16string uri, dom::RawNode element,
+                                       std::u16string_view prefix) {
+        if (uri.empty() && !prefix.empty()) {
+            uri = namespaceBoundAt(element, prefix).value_or(std::u16string());
+        }
+        return uri;
+    }
+
+    // What a prefix is bound to in the markup written so far.
+    std::u16string_view boundInOutput(std::u16string_view prefix) const {
+        if (prefix == u"xml") {
+            return u"http://www.w3.org/XML/1998/namespace";
+        }
+        for (auto binding = scope_.rbegin(); binding != scope_.rend(); ++binding) {
+            if (binding->first == prefix) {
+                return binding->second;
+            }
+        }
+        return {};
+    }
+
+    // True when the start tags from `mark` on declare the prefix already.
+    bool declaredSince(std::u16string_view prefix, std::size_t mark) const {
+        return std::any_of(scope_.begin() + static_cast<std::ptrdiff_t>(mark), scope_.end(),
+                           [&](const auto& binding) { return binding.first == prefix; });
+    }
+
+    void declare(std::u16string_view prefix, std::u16string_view uri) {
+        out_.append(prefix.empty() ? u" xmlns" : u" xmlns:").append(prefix).append(u"=\"");
+        appendEscaped(out_, uri, true);
+        out_.append(u"\"");
+        scope_.emplace_back(prefix, uri);
+    }
+
+    // Declares a prefix (or the default namespace) where the markup written so far binds it to
+    // something else, unless this start tag declares it already. A prefix is never declared
+    // empty ("xmlns:p=\"\"" is no declaration).
+    void declareIfNeeded(std::u16string_view prefix, std::u16string_view uri, std::size_t mark) {
+        if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri ||
+            declaredSince(prefix, mark)) {
+            return;
+        }
+        declare(prefix, uri);
+    }
+
+    // An element: its own namespace declarations, then those its names need that the markup
+    // written so far lacks (a subtree written on its own or moved keeps its meaning), then its
+    // other attributes.
+    void writeElement(dom::RawNode element) {
+        const std::u16string name = dom::nameOf(element);
+        out_.append(u"<").append(name);
+        const std::size_t mark = scope_.size();
+        const dom::Attributes attributes = dom::attributesOf(element);
+        for (const dom::Declaration& declaration : attributes.declarations) {
+            if (declaration.prefix != u"xml" && !declaredSince(declaration.prefix, mark)) {
+                declare(declaration.prefix, declaration.uri);
+            }
+        }
+        const std::u16string_view prefix = prefixOf(name);
+        declareIfNeeded(prefix, namespaceFor(dom::namespaceOf(element), element, prefix), mark);
+        for (const dom::Attribute& attribute : attributes.attributes) {
+            const std::u16string_view attributePrefix = prefixOf(attribute.name);
+            if (!attributePrefix.empty() && attributePrefix != u"xml") {
+                declareIfNeeded(attributePrefix,
+                                namespaceFor(attribute.uri, element, attributePrefix), mark);
+            }
+        }
+        if (std::exchange(hoist_, false)) {
+            std::vector<std::u16string> inner;
+            hoistFrom(element, inner);
+        }
+        for (const dom::Attribute& attribute : attributes.attributes) {
+            out_.append(u" ").append(attribute.name).append(u"=\"");
+            appendEscaped(out_, attribute.value, true);
+            out_.append(u"\"");
+        }
+        if (dom::NodeRef child = dom::firstChild(element); !child) {
+            out_.append(u"/>");
+        } else {
+            out_.append(u">");
+            writeChildren(element, u"");
+            out_.append(u"</").append(name).append(u">");
+        }
+        scope_.resize(mark);
+    }
+
+    // True when a prefix is declared in `inner` (the declarations met below the top element) or
+    // on the top element.
+    bool declaredBelowTop(const std::vector<std::u16string>& inner,
+                          std::u16string_view prefix) const {
+        return prefix == u"xml" || std::find(inner.begin(), inner.end(), prefix) != inner.end() ||
+               declaredSince(prefix, 0);
+    }
+
+    void hoist(const std::vector<std::u16string>& inner, std::u16string_view prefix,
+               const std::u16string& uri, dom::RawNode element) {
+        if (!declaredBelowTop(inner, prefix)) {
+            const std::u16string bound = namespaceFor(uri, element, prefix);
+            if (!bound.empty()) {
+                declare(prefix, bound);
+            }
+        }
+    }
+
+    // Declares on the top element, in the order of first use, the prefixes the descendants of
+    // `element` use that no declaration inside the subtree binds: what a copy of the subtree in
+    // a document of its own carries.
+    void hoistFrom(dom::RawNode element, std::vector<std::u16string>& inner) {
+        for (dom::NodeRef child = dom::firstChild(element); child;
+             child = dom::nextSibling(child.get())) {
+            if (dom::kindOf(child.get()) != dom::Kind::kElement) {
+                continue;
+            }
+            const std::size_t mark = inner.size();
+            const dom::Attributes attributes = dom::attributesOf(child.get());
+            for (const dom::Declaration& declaration : attributes.declarations) {
+                inner.push_back(declaration.prefix);
+            }
+            const std::u16string name = dom::nameOf(child.get());
+            hoist(inner, prefixOf(name), dom::namespaceOf(child.get()), child.get());
+            for (const dom::Attribute& attribute : attributes.attributes) {
+                if (const std::u16string_view prefix = prefixOf(attribute.name); !prefix.empty()) {
+                    hoist(inner, prefix, attribute.uri, child.get());
+                }
+            }
+            hoistFrom(child.get(), inner);
+            inner.resize(mark);
+        }
+    }
+
+    bool hoist_;
+    std::vector<std::pair<std::u16string, std::u16string>> scope_;  // prefix, namespace name
+    std::u16string out_;
+};
 
 }  // namespace
 
-MarkupWriter& MarkupWriter::instance() {
-    static MarkupWriter writer;
-    return writer;
-}
-
-MarkupWriter::~MarkupWriter() {
-    discardOutput();
-}
-
-int MarkupWriter::append(void* writer, const char* bytes, int length) {
-    std::string* target = static_cast<MarkupWriter*>(writer)->target_;
-    try {
-        target->append(bytes, static_cast<std::size_t>(length));
-        return length;
-    } catch (const std::exception&) {
-        return -1;  // no exception crosses libxml2; the output buffer records the error
+std::u16string markupOf(dom::RawNode node) {
+    bool standsAlone = false;
+    if (dom::kindOf(node) == dom::Kind::kElement) {
+        const dom::NodeRef parent = dom::parentOf(node);
+        standsAlone = parent && dom::kindOf(parent.get()) == dom::Kind::kElement;
     }
-}
-
-void MarkupWriter::discardOutput() {
-    if (output_ != nullptr) {
-        target_ = nullptr;
-        output_->writecallback = nullptr;  // nothing left to deliver
-        xmlOutputBufferClose(output_);
-        output_ = nullptr;
-    }
-}
-
-std::string MarkupWriter::write(_xmlNode* node) {
-    if (output_ == nullptr) {
-        output_ = xmlOutputBufferCreateIO(append, nullptr, this, nullptr);
-        if (output_ == nullptr) {
-            throw DomError(DomError::kOutOfMemory);
-        }
-    }
-    std::string markup;
-    target_ = &markup;
-    if (node->type == XML_DOCUMENT_NODE) {
-        for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
-            dump(output_, child);
-            xmlOutputBufferWrite(output_, 1, "\n");
-        }
-    } else {
-        dump(output_, node);
-    }
-    const bool written = xmlOutputBufferFlush(output_) >= 0 && output_->error == 0;
-    target_ = nullptr;
-    output_->written = 0;  // a running count that would otherwise grow without end
-    if (!written) {
-        discardOutput();  // an output buffer that failed once stays failed
-        throw DomError(DomError::kOutOfMemory);
-    }
-    return markup;
+    MarkupWriter writer(standsAlone);
+    writer.write(node);
+    return writer.take();
 }
 
 }  // namespace qor::xml

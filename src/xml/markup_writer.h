@@ -2,36 +2,17 @@
 
 #include <string>
 
-struct _xmlNode;
-struct _xmlOutputBuffer;
+#include "xml/dom.h"
 
 namespace qor::xml {
 
-// Writes nodes as markup with one reused libxml2 output buffer. libxml2's save functions make a
-// fresh output buffer for every call, several kilobytes each time, which is enough to make the
-// allocator tidy up its free lists on every message; the reused one is allocated once. Nothing
-// is indented, no XML declaration is written, and text stays UTF-8 without character references.
-class MarkupWriter {
-  public:
-    static MarkupWriter& instance();
-
-    // The UTF-8 markup of a node and everything below it; for a document, each of its children's
-    // followed by a line feed. Throws DomError when memory runs out.
-    std::string write(_xmlNode* node);
-
-    MarkupWriter(const MarkupWriter&) = delete;
-    MarkupWriter& operator=(const MarkupWriter&) = delete;
-
-  private:
-    MarkupWriter() = default;
-    ~MarkupWriter();
-
-    // The output buffer's sink: appends to `target_`.
-    static int append(void* writer, const char* bytes, int length);
-    void discardOutput();
-
-    _xmlOutputBuffer* output_ = nullptr;
-    std::string* target_ = nullptr;
-};
+// The markup of a node and everything below it, or of a whole document (each of its children
+// followed by a line feed), without an XML declaration or indentation. Namespace declarations are
+// written from each element's own declarations, never a prefix twice in one start tag and never
+// the xml prefix, and declared where the markup written so far lacks what a name needs: an
+// element below others carries what its subtree uses from above, so its markup parses again on
+// its own with the same meaning. Texts are escaped as markup_escape.h says. Throws DomError when
+// the DOM fails.
+std::u16string markupOf(dom::RawNode node);
 
 }  // namespace qor::xml

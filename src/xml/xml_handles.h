@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-struct _xmlDoc;
-struct _xmlNode;
+#include "xml/node_ref.h"
 
 namespace qor::xml {
 
@@ -16,33 +15,32 @@ namespace qor::xml {
 // handle into it, whichever goes last.
 class Document {
   public:
-    explicit Document(_xmlDoc* doc) : doc_(doc) {}
+    explicit Document(dom::OwnedDocument document) : document_(std::move(document)) {}
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
-    ~Document();
 
-    _xmlDoc* get() const { return doc_; }
+    dom::RawDocument get() const { return document_.get(); }
 
   private:
-    _xmlDoc* doc_;
+    dom::OwnedDocument document_;
 };
 
-// A counted reference to a node; null when empty. Keeps the node's document alive.
+// A reference to a node; null when empty. Keeps the node's document alive.
 class XmlNode {
   public:
     XmlNode() = default;
-    XmlNode(std::shared_ptr<Document> document, _xmlNode* node)
-        : document_(std::move(document)), node_(node) {}
+    XmlNode(std::shared_ptr<Document> document, dom::NodeRef node)
+        : document_(std::move(document)), node_(std::move(node)) {}
 
-    explicit operator bool() const { return node_ != nullptr; }
-    _xmlNode* get() const { return node_; }
+    explicit operator bool() const { return static_cast<bool>(node_); }
+    dom::RawNode get() const { return node_.get(); }
     // The line the node stood on in the parsed text; 0 when unknown.
     int32_t line() const;
     const std::shared_ptr<Document>& document() const { return document_; }
 
   private:
     std::shared_ptr<Document> document_;
-    _xmlNode* node_ = nullptr;
+    dom::NodeRef node_;
 };
 
 // A node handle that is null or refers to an element.
@@ -61,17 +59,20 @@ class XmlElement : public XmlNode {
 class XmlNodeList {
   public:
     XmlNodeList() = default;
-    XmlNodeList(std::shared_ptr<Document> document, std::vector<_xmlNode*> items)
-        : document_(std::move(document)), items_(std::move(items)) {}
+    XmlNodeList(std::shared_ptr<Document> document, std::vector<dom::NodeRef> items)
+        : document_(std::move(document)),
+          items_(std::make_shared<const std::vector<dom::NodeRef>>(std::move(items))) {}
 
-    explicit operator bool() const { return document_ != nullptr; }
-    std::size_t size() const { return items_.size(); }
+    explicit operator bool() const { return items_ != nullptr; }
+    std::size_t size() const { return items_ ? items_->size() : 0; }
     // The node at a position; null outside the list.
-    XmlNode item(std::size_t position) const;
+    XmlNode item(std::size_t position) const {
+        return position < size() ? XmlNode(document_, (*items_)[position]) : XmlNode();
+    }
 
   private:
     std::shared_ptr<Document> document_;
-    std::vector<_xmlNode*> items_;
+    std::shared_ptr<const std::vector<dom::NodeRef>> items_;
 };
 
 // Attribute names to values, ordered by code unit; the first value stored for a name stays.

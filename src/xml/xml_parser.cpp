@@ -1,18 +1,16 @@
 #include "xml/xml_parser.h"
 
-#include <libxml/tree.h>
-
-#include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/last_system_error.h"
-#include "platform/utf8.h"
+#include "xml/dom.h"
 #include "xml/dom_error.h"
-#include "xml/dom_text.h"
-#include "xml/namespace_reconciler.h"
-#include "xml/parser_session.h"
-#include "xml/query_engine.h"
+#include "xml/markup_writer.h"
+#include "xml/namespace_lookup.h"
+#include "xml/parse_limits.h"
+#include "xml/query_text.h"
 #include "xml/xml_name.h"
 
 namespace qor::xml {
@@ -25,79 +23,63 @@ std::u16string_view untilZero(const std::u16string& text) {
     return std::u16string_view(text.c_str());
 }
 
-std::string utf8Of(const std::u16string& text) {
-    return platform::toUtf8(untilZero(text));
+ParseFailure& lastFailure() {
+    static ParseFailure failure;
+    return failure;
 }
-
-struct FreeNode {
-    void operator()(xmlNode* node) const { xmlFreeNode(node); }
-};
 
 // Kinds of node that may be appended; a text node could be merged into a neighbour and freed
 // under a caller's handle, and attributes, documents and declarations are no children.
-bool isAppendable(const xmlNode* node) {
-    switch (node->type) {
-        case XML_ELEMENT_NODE:
-        case XML_COMMENT_NODE:
-        case XML_PI_NODE:
-        case XML_CDATA_SECTION_NODE:
-            return true;
-        default:
-            return false;
-    }
+bool isAppendable(dom::Kind kind) {
+    return kind == dom::Kind::kElement || kind == dom::Kind::kComment ||
+           kind == dom::Kind::kProcessingInstruction || kind == dom::Kind::kCdata;
 }
 
-// Makes a node that belongs to no parent the last child of `parent`, in the same document, and
-// gives it the namespace declarations it needs there. Once it is attached the parent owns it,
-// also when reconciling then runs out of memory.
-void attach(xmlNode* child, xmlNode* parent) {
-    xmlAddChild(parent, child);
-    reconcileNamespaces(child);
+bool isElement(dom::RawNode node) {
+    return dom::kindOf(node) == dom::Kind::kElement;
 }
 
 // Appends `child` as the last child of `parent`. A child of another document is copied into the
-// parent's document; a child of the same document is moved, unless that would make it its own
-// descendant.
-void appendChild(xmlNode* child, xmlNode* parent) {
-    if (parent->type != XML_ELEMENT_NODE || !isAppendable(child)) {
+// parent's document (its own is left as it was); a child of the same document is moved, unless
+// that would make it its own descendant.
+void appendChild(const XmlNode& child, const XmlNode& parent) {
+    if (!isElement(parent.get()) || !isAppendable(dom::kindOf(child.get()))) {
         throw DomError(DomError::kFail);
     }
-    if (child->doc != parent->doc) {
-        std::unique_ptr<xmlNode, FreeNode> copy(xmlDocCopyNode(child, parent->doc, 1));
-        if (!copy) {
-            throw DomError(DomError::kOutOfMemory);
-        }
-        attach(copy.release(), parent);
+    if (child.document() != parent.document()) {
+        const dom::NodeRef copy = dom::importNode(child.get(), parent.document()->get());
+        dom::appendChild(parent.get(), copy.get());
         return;
     }
-    for (const xmlNode* ancestor = parent; ancestor != nullptr; ancestor = ancestor->parent) {
-        if (ancestor == child) {
+    dom::NodeRef ancestor;
+    for (dom::RawNode at = parent.get(); at != nullptr; at = ancestor.get()) {
+        if (dom::isSameNode(at, child.get())) {
             throw DomError(DomError::kFail);
         }
+        ancestor = dom::parentOf(at);
     }
-    xmlUnlinkNode(child);
-    attach(child, parent);
+    dom::appendChild(parent.get(), child.get());
 }
 
-// The namespace a prefixed name given for an element or attribute at `element` belongs to; null
-// for a name without a prefix. A prefix that is not bound there, or "xmlns", is refused: the
-// markup would not parse again, or would mean something else.
-xmlNs* namespaceOfName(std::u16string_view name, xmlNode* element) {
+// The namespace a name given for an element or attribute at `element` puts it in; empty for a
+// name without a prefix. A name that is not a qualified name, the prefix "xmlns" or a prefix not
+// bound there is refused: the markup would not parse again, or would mean something else.
+std::u16string namespaceOfName(std::u16string_view name, dom::RawNode element) {
     if (!isQualifiedName(name)) {
         throw DomError(DomError::kInvalidArgument);
     }
     const std::u16string_view prefix = prefixOf(name);
     if (prefix.empty()) {
-        return nullptr;
+        return {};
     }
-    const std::string prefixUtf8 = platform::toUtf8(prefix);
-    xmlNs* ns = prefix == u"xmlns"
-                    ? nullptr
-                    : xmlSearchNs(element->doc, element, BAD_CAST prefixUtf8.c_str());
-    if (ns == nullptr) {
+    std::optional<std::u16string> uri;
+    if (prefix != u"xmlns") {
+        uri = namespaceBoundAt(element, prefix);
+    }
+    if (!uri || uri->empty()) {
         throw DomError(DomError::kInvalidArgument);
     }
-    return ns;
+    return std::move(*uri);
 }
 
 // Text that an XML 1.0 document can hold; anything else would make the markup unreadable.
@@ -105,11 +87,6 @@ void checkText(std::u16string_view text) {
     if (!hasOnlyXmlCharacters(text)) {
         throw DomError(DomError::kInvalidArgument);
     }
-}
-
-std::string localPartOf(std::u16string_view name) {
-    const std::u16string_view prefix = prefixOf(name);
-    return platform::toUtf8(prefix.empty() ? name : name.substr(prefix.size() + 1));
 }
 
 }  // namespace
@@ -140,79 +117,86 @@ void XMLParser::reportCreationFailure() const {
     report(40, u"Failed in MSXML create instance error:%d", platform::lastSystemError());
 }
 
-bool XMLParser::initWithXMLString(const std::u16string& xml) {
-    try {
-        ParserSession& session = ParserSession::instance();
-        if (!session.prepare(untilZero(xml).size())) {
-            reportCreationFailure();
-            return false;
-        }
-        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(session.parse(untilZero(xml)), &xmlFreeDoc);
-        if (!doc) {
-            diagnoseRefusedText(lastParseFailure(), untilZero(xml));
-            return false;
-        }
-        adopt(std::move(doc));
-        return true;
-    } catch (const DomError& error) {
-        reportDomError(40, u"initWithXMLString", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"initWithXMLString");
+bool XMLParser::ready(const char16_t* operation) const {
+    if (!xmlDoc_) {
+        reportNotInitialized(20, operation);
     }
-    return false;
+    return static_cast<bool>(xmlDoc_);
 }
 
-void XMLParser::adopt(std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc) {
-    auto document = std::make_shared<Document>(doc.get());  // may throw: doc still owns it
-    doc.release();
-    xmlDoc_ = std::move(document);
+template <typename Result, typename Work>
+Result XMLParser::guarded(const char16_t* operation, int32_t domLevel, Result failed,
+                          Work work) const {
+    try {
+        return work();
+    } catch (const DomError& error) {
+        if (domLevel != 0) {
+            reportDomError(domLevel, operation, error.code());
+        }
+    } catch (const std::exception&) {
+        reportException(40, operation);
+    }
+    return failed;
+}
+
+bool XMLParser::initWithXMLString(const std::u16string& xml) {
+    const std::u16string_view text = untilZero(xml);
+    return guarded(u"initWithXMLString", 40, false, [&] {
+        ParseFailure& failure = lastFailure();
+        dom::OwnedDocument doc;
+        dom::ParseResult result = dom::ParseResult::kRefused;
+        if (text.empty()) {
+            failure = ParseFailure{0, "the text is empty"};
+        } else if (std::optional<ParseFailure> outOfBounds = checkParseLimits(text)) {
+            failure = std::move(*outOfBounds);
+        } else {
+            result = dom::parse(text, doc, failure);
+        }
+        if (result == dom::ParseResult::kNoParser) {
+            reportCreationFailure();
+        } else if (result == dom::ParseResult::kRefused) {
+            diagnoseRefusedText(failure, text);
+        } else {
+            adopt(std::move(doc));
+        }
+        return result == dom::ParseResult::kParsed;
+    });
+}
+
+void XMLParser::adopt(dom::OwnedDocument doc) {
+    xmlDoc_ = std::make_shared<Document>(std::move(doc));
 }
 
 bool XMLParser::initWithNode(const XmlNode& node) {
-    if (!node || node.get()->type != XML_ELEMENT_NODE) {
-        return false;
-    }
-    try {
-        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
-        if (!doc) {
-            reportCreationFailure();
-            return false;
-        }
-        doc->encoding = xmlStrdup(BAD_CAST "UTF-8");
-        xmlNode* copy = xmlDocCopyNode(node.get(), doc.get(), 1);
-        if (copy == nullptr) {
-            throw DomError(DomError::kOutOfMemory);
-        }
-        xmlDocSetRootElement(doc.get(), copy);
-        reconcileNamespaces(copy);
-        adopt(std::move(doc));
-        return true;
-    } catch (const DomError& error) {
-        reportDomError(40, u"initWithXMLString", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"initWithXMLString");
-    }
-    return false;
+    return XmlElement::from(node) && guarded(u"initWithXMLString", 40, false, [&] {
+               dom::OwnedDocument doc = dom::newDocument();
+               if (!doc) {
+                   reportCreationFailure();
+                   return false;
+               }
+               const dom::NodeRef copy = dom::importNode(node.get(), doc.get());
+               dom::appendChild(dom::documentNode(doc.get()), copy.get());
+               adopt(std::move(doc));
+               return true;
+           });
 }
 
 const ParseFailure& XMLParser::lastParseFailure() {
-    return ParserSession::instance().lastFailure();
+    return lastFailure();
 }
 
 std::optional<XmlNode> XMLParser::selectFirst(const std::u16string& query, const XmlNode* context) {
-    try {
+    return guarded(u"nodeExistsXQuery", 40, std::optional<XmlNode>(), [&] {
         if (!xmlDoc_) {
             throw DomError(DomError::kPointer);
         }
-        return XmlNode(
-            xmlDoc_, QueryEngine::instance().first(xmlDoc_->get(), query,
-                                                   context != nullptr ? context->get() : nullptr));
-    } catch (const DomError& error) {
-        reportDomError(40, u"nodeExistsXQuery", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"nodeExistsXQuery");
-    }
-    return std::nullopt;
+        if (isRefusedQuery(untilZero(query))) {
+            throw DomError(DomError::kFail);
+        }
+        return std::optional<XmlNode>(XmlNode(
+            xmlDoc_, dom::selectFirst(xmlDoc_->get(), context != nullptr ? context->get() : nullptr,
+                                      query)));
+    });
 }
 
 bool XMLParser::nodeExistsXQuery(const std::u16string& query) {
@@ -221,28 +205,18 @@ bool XMLParser::nodeExistsXQuery(const std::u16string& query) {
 }
 
 bool XMLParser::stringValueForXQuery(const std::u16string& query, std::u16string& out) {
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"stringValueForXQuery");
+    if (!ready(u"stringValueForXQuery")) {
         return false;
     }
     const std::optional<XmlNode> first = selectFirst(query);
-    if (!first || !*first) {
-        return false;
-    }
-    try {
-        out = textContent(first->get());
-        return true;
-    } catch (const DomError& error) {
-        reportDomError(20, u"stringValueForXQuery", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"stringValueForXQuery");
-    }
-    return false;
+    return first && *first && guarded(u"stringValueForXQuery", 20, false, [&] {
+               out = dom::textOf(first->get());
+               return true;
+           });
 }
 
 XmlElement XMLParser::getNodeForXQuery(const std::u16string& query) {
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getNodeForXQuery");
+    if (!ready(u"getNodeForXQuery")) {
         return {};
     }
     const std::optional<XmlNode> first = selectFirst(query);
@@ -250,11 +224,7 @@ XmlElement XMLParser::getNodeForXQuery(const std::u16string& query) {
 }
 
 XmlElement XMLParser::getNodeForXQuery(const std::u16string& query, const XmlNode& context) {
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getNodeForXQuery");
-        return {};
-    }
-    if (!context || context.document() != xmlDoc_) {
+    if (!ready(u"getNodeForXQuery") || !context || context.document() != xmlDoc_) {
         return {};
     }
     const std::optional<XmlNode> first = selectFirst(query, &context);
@@ -265,22 +235,20 @@ XmlNodeList XMLParser::getChildNodesOfNode(const XmlNode& node, int32_t* count) 
     if (count == nullptr) {
         return {};
     }
+    *count = 0;
     if (!xmlDoc_) {
-        *count = 0;
         return {};
     }
     if (!node) {
         throw DomError(DomError::kPointer);
     }
-    std::vector<xmlNode*> children;
-    for (xmlNode* child = node.get()->children; child != nullptr; child = child->next) {
+    std::vector<dom::NodeRef> children;
+    for (dom::NodeRef child = dom::firstChild(node.get()); child;
+         child = dom::nextSibling(child.get())) {
         children.push_back(child);
     }
     *count = static_cast<int32_t>(children.size());
-    if (children.empty()) {
-        return {};
-    }
-    return XmlNodeList(node.document(), std::move(children));
+    return children.empty() ? XmlNodeList() : XmlNodeList(node.document(), std::move(children));
 }
 
 XmlElement XMLParser::getNodeAtIndexFromNodeList(const XmlNodeList& list, int32_t index) {
@@ -288,52 +256,44 @@ XmlElement XMLParser::getNodeAtIndexFromNodeList(const XmlNodeList& list, int32_
         report(20, u"getNodeAtIndexFromNodeList ... NodeList is null.");
         return {};
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getNodeAtIndexFromNodeList");
-        return {};
-    }
-    if (index < 0) {
+    if (!ready(u"getNodeAtIndexFromNodeList") || index < 0) {
         return {};
     }
     return XmlElement::from(list.item(static_cast<std::size_t>(index)));
 }
 
 AttributeMap XMLParser::getAttrsMapOfNode(const XmlNode& node) {
-    AttributeMap attributes;
     if (!node) {
         report(20, u"getMapFromNode ... Node is null.");
+        return {};
+    }
+    AttributeMap attributes;
+    if (!ready(u"getAttrsMapOfNode")) {
         return attributes;
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getAttrsMapOfNode");
-        return attributes;
-    }
-    try {
-        const xmlNode* element = node.get();
-        if (element->type != XML_ELEMENT_NODE) {
+    guarded(u"getAttrsMapOfNode", 40, false, [&] {
+        if (!isElement(node.get())) {
             throw DomError(DomError::kPointer);  // no attribute map
         }
-        for (const xmlNs* ns = element->nsDef; ns != nullptr; ns = ns->next) {
-            std::u16string name = u"xmlns";
-            if (ns->prefix != nullptr) {
-                name.append(u":").append(
-                    platform::fromUtf8(reinterpret_cast<const char*>(ns->prefix)));
+        try {
+            dom::Attributes all = dom::attributesOf(node.get());
+            for (dom::Declaration& declaration : all.declarations) {
+                attributes.emplace(
+                    declaration.prefix.empty() ? u"xmlns" : u"xmlns:" + declaration.prefix,
+                    std::move(declaration.uri));
             }
-            attributes.emplace(std::move(name),
-                               ns->href != nullptr
-                                   ? platform::fromUtf8(reinterpret_cast<const char*>(ns->href))
-                                   : std::u16string());
+            for (dom::Attribute& attribute : all.attributes) {
+                attributes.emplace(std::move(attribute.name), std::move(attribute.value));
+            }
+        } catch (const AttributeMapError& error) {
+            report(20,
+                   error.step() == AttributeMapError::kAttributes
+                       ? u"Failed to get Attributes from the Node :%d"
+                       : u"Failed to number of Attributes for the Node :%d",
+                   platform::lastSystemError());
         }
-        for (const xmlAttr* attribute = element->properties; attribute != nullptr;
-             attribute = attribute->next) {
-            const auto* attributeNode = reinterpret_cast<const xmlNode*>(attribute);
-            attributes.emplace(nodeName(attributeNode), textContent(attributeNode));
-        }
-    } catch (const DomError& error) {
-        reportDomError(40, u"getAttrsMapOfNode", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"getAttrsMapOfNode");
-    }
+        return true;
+    });
     return attributes;
 }
 
@@ -343,26 +303,18 @@ bool XMLParser::getAttributeOfNode(const XmlNode& node, const std::u16string& na
         report(20, u"getMapFromNode ... Node is null.");
         return false;
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getAttributeOfNode");
-        return false;
-    }
-    try {
-        const xmlNode* element = node.get();
-        if (element->type != XML_ELEMENT_NODE) {
-            throw DomError(DomError::kPointer);  // no attribute map
-        }
-        // The map's first entry of a name wins: namespace declarations come before attributes.
-        if (std::optional<std::u16string> found = attributeValue(element, name)) {
-            value = std::move(*found);
-            return true;
-        }
-    } catch (const DomError& error) {
-        reportDomError(40, u"getAttributeOfNode", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"getAttributeOfNode");
-    }
-    return false;
+    return ready(u"getAttributeOfNode") && guarded(u"getAttributeOfNode", 40, false, [&] {
+               if (!isElement(node.get())) {
+                   throw DomError(DomError::kPointer);  // no attribute map
+               }
+               // The map's first entry of a name wins: declarations come before attributes.
+               std::optional<std::u16string> found =
+                   dom::attributeValue(node.get(), untilZero(name));
+               if (found) {
+                   value = std::move(*found);
+               }
+               return found.has_value();
+           });
 }
 
 bool XMLParser::getMapOfNode(const XmlNode& node, std::u16string& name) {
@@ -370,20 +322,18 @@ bool XMLParser::getMapOfNode(const XmlNode& node, std::u16string& name) {
         report(20, u"getMapOfNode ... Node is null.");
         return false;
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getMapOfNode");
+    if (!ready(u"getMapOfNode")) {
         return false;
     }
-    name = nodeName(node.get());
+    name = dom::nameOf(node.get());
     return true;
 }
 
 bool XMLParser::getRootNode(XmlElement& out) {
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getRootNode");
+    if (!ready(u"getRootNode")) {
         return false;
     }
-    out = XmlElement::from(XmlNode(xmlDoc_, xmlDocGetRootElement(xmlDoc_->get())));
+    out = XmlElement::from(XmlNode(xmlDoc_, dom::documentElement(xmlDoc_->get())));
     return true;
 }
 
@@ -392,17 +342,10 @@ bool XMLParser::addChildToNode(const XmlNode& newNode, const XmlNode& node) {
         report(20, u"addChildToNode ... newNode or node is null!");
         return false;
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"addChildToNode");
-        return false;
-    }
-    try {
-        appendChild(newNode.get(), node.get());
-        return true;
-    } catch (const DomError& error) {
-        reportDomError(40, u"addChildToNode", error.code());
-    }
-    return false;
+    return ready(u"addChildToNode") && guarded(u"addChildToNode", 40, false, [&] {
+               appendChild(newNode, node);
+               return true;
+           });
 }
 
 bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string& text,
@@ -411,42 +354,16 @@ bool XMLParser::addChildToNode(const std::u16string& name, const std::u16string&
         report(20, u"addChildToNode ... node is null!");
         return false;
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"addChildToNode");
-        return false;
-    }
-    try {
-        // Made in the parent's document, where a prefix of the name must be bound.
-        xmlNode* parent = node.get();
-        if (parent->type != XML_ELEMENT_NODE) {
-            throw DomError(DomError::kFail);
-        }
-        xmlNs* ns = namespaceOfName(untilZero(name), parent);
-        checkText(untilZero(text));
-        const std::string elementName = localPartOf(untilZero(name));
-        xmlDoc* doc = parent->doc;
-        std::unique_ptr<xmlNode, FreeNode> element(
-            xmlNewDocNode(doc, ns, BAD_CAST elementName.c_str(), nullptr));
-        if (!element) {
-            throw DomError(DomError::kPointer);
-        }
-        const std::string content = utf8Of(text);
-        if (!content.empty()) {
-            xmlNode* textNode =
-                xmlNewDocTextLen(doc, BAD_CAST content.data(), static_cast<int>(content.size()));
-            if (textNode == nullptr) {
-                throw DomError(DomError::kOutOfMemory);
-            }
-            xmlAddChild(element.get(), textNode);
-        }
-        attach(element.release(), parent);
-        return true;
-    } catch (const DomError& error) {
-        reportDomError(40, u"addChildToNode", error.code());
-    } catch (const std::exception&) {
-        reportException(40, u"addChildToNode");
-    }
-    return false;
+    return ready(u"addChildToNode") && guarded(u"addChildToNode", 40, false, [&] {
+               // Made in the parent's document, where a prefix of the name must be bound.
+               if (!isElement(node.get())) {
+                   throw DomError(DomError::kFail);
+               }
+               const std::u16string uri = namespaceOfName(untilZero(name), node.get());
+               checkText(untilZero(text));
+               dom::appendElement(node.get(), untilZero(name), uri, untilZero(text));
+               return true;
+           });
 }
 
 bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16string& name,
@@ -455,6 +372,7 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         report(50, u"xmldoc not initialized");
         return false;
     }
+    uint32_t code = DomError::kOutOfMemory;  // copying the name or value ran out of memory
     try {
         if (!element) {
             throw DomError(DomError::kPointer);
@@ -464,26 +382,16 @@ bool XMLParser::addAttributeToNode(const XmlElement& element, const std::u16stri
         if (isNamespaceDeclaration(untilZero(name))) {
             throw DomError(DomError::kInvalidArgument);
         }
-        xmlNs* ns = namespaceOfName(untilZero(name), element.get());
+        const std::u16string uri = namespaceOfName(untilZero(name), element.get());
         checkText(untilZero(value));
-        const std::string attributeName = localPartOf(untilZero(name));
-        const std::string attributeValue = utf8Of(value);
-        if (xmlSetNsProp(element.get(), ns, BAD_CAST attributeName.c_str(),
-                         BAD_CAST attributeValue.c_str()) == nullptr) {
-            throw DomError(DomError::kOutOfMemory);
-        }
+        dom::setAttribute(element.get(), untilZero(name), uri, untilZero(value));
         return true;
     } catch (const DomError& error) {
-        reportAttributeError(error.code());
+        code = error.code();
     } catch (const std::bad_alloc&) {
-        // Copying the name or value for the DOM ran out of memory.
-        reportAttributeError(DomError::kOutOfMemory);
     }
-    return false;
-}
-
-void XMLParser::reportAttributeError(uint32_t code) const {
     report(50, u"Error Occured. com error:%x system error:%d\n", code, platform::lastSystemError());
+    return false;
 }
 
 bool XMLParser::getXMLStringOfNode(const XmlNode& node, std::u16string& out) {
@@ -491,35 +399,17 @@ bool XMLParser::getXMLStringOfNode(const XmlNode& node, std::u16string& out) {
         report(20, u"getNodeXMLString ... node is null!");
         return false;
     }
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getXMLStringOfNode");
-        return false;
-    }
-    try {
-        out = markup(node.get());
-        return true;
-    } catch (const DomError&) {
-        return false;
-    } catch (const std::exception&) {
-        reportException(40, u"getXMLStringOfNode");
-    }
-    return false;
+    return ready(u"getXMLStringOfNode") && guarded(u"getXMLStringOfNode", 0, false, [&] {
+               out = markupOf(node.get());
+               return true;
+           });
 }
 
 bool XMLParser::getXMLString(std::u16string& out) {
-    if (!xmlDoc_) {
-        reportNotInitialized(20, u"getXMLString");
-        return false;
-    }
-    try {
-        out = markup(reinterpret_cast<xmlNode*>(xmlDoc_->get()));
-        return true;
-    } catch (const DomError&) {
-        return false;
-    } catch (const std::exception&) {
-        reportException(40, u"getXMLString");
-    }
-    return false;
+    return ready(u"getXMLString") && guarded(u"getXMLString", 0, false, [&] {
+               out = markupOf(dom::documentNode(xmlDoc_->get()));
+               return true;
+           });
 }
 
 }  // namespace qor::xml

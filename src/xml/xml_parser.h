@@ -7,7 +7,7 @@
 
 #include "xml/parse_failure.h"
 #include "xml/utility_log.h"
-#include "xml_backend.h"  // the platform's back end: handles, OwnedDocument
+#include "xml/xml_handles.h"
 
 namespace qor::xml {
 
@@ -94,7 +94,7 @@ class XMLParser {
                                        const XmlNode* context = nullptr);
 
     // Makes a freshly made document the held one, replacing the earlier one.
-    void adopt(OwnedDocument doc);
+    void adopt(dom::OwnedDocument doc);
 
     template <typename... Values>
     void report(int32_t level, const char16_t* format, Values... values) const;
@@ -102,7 +102,12 @@ class XMLParser {
     void reportException(int32_t level, const char16_t* operation) const;
     void reportNotInitialized(int32_t level, const char16_t* operation) const;
     void reportCreationFailure() const;
-    void reportAttributeError(uint32_t code) const;
+    // False, with the level-20 report, when no document is held.
+    bool ready(const char16_t* operation) const;
+    // Runs an operation's DOM work: a DomError becomes the report at `domLevel` (none at 0), any
+    // other exception the level-40 report, and either gives `failed`.
+    template <typename Result, typename Work>
+    Result guarded(const char16_t* operation, int32_t domLevel, Result failed, Work work) const;
 
     UtilityLogger* logger_;
     std::shared_ptr<Document> xmlDoc_;

@@ -7,22 +7,15 @@
 #include <string>
 
 #include "bstr.h"
+#include "com_check.h"
 #include "com_ptr.h"
-#include "dom_calls.h"
 #include "msxml_ids.h"
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
 #include "xml/namespace_check.h"
-#include "xml/parse_limits.h"
-#include "xml/xml_name.h"
 
 namespace qor::xml {
 namespace {
-
-ParseFailure& failureSlot() {
-    static ParseFailure failure;
-    return failure;
-}
 
 bool isXmlSpace(char16_t unit) {
     return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
@@ -35,13 +28,12 @@ std::size_t skipPast(std::u16string_view text, std::size_t position, std::u16str
     return found == std::u16string_view::npos ? found : found + end.size();
 }
 
-// Records why the DOM refused a text.
-void recordParseError(IXMLDOMDocument2* document) {
-    ParseFailure& failure = failureSlot();
-    failure = ParseFailure{};
+// Why the DOM refused a text.
+ParseFailure parseErrorOf(IXMLDOMDocument2* document) {
+    ParseFailure failure;
     ComPtr<IXMLDOMParseError> error;
     if (FAILED(document->get_parseError(error.put())) || !error) {
-        return;
+        return failure;
     }
     long line = 0;
     if (SUCCEEDED(error->get_line(&line))) {
@@ -55,11 +47,12 @@ void recordParseError(IXMLDOMDocument2* document) {
         }
         failure.message = platform::toUtf8(text);
     }
+    return failure;
 }
 
 }  // namespace
 
-OwnedDocument createDocument() {
+dom::OwnedDocument createDocument() {
     CLSID classId{};
     if (FAILED(CLSIDFromProgID(L"MSXML2.DOMDocument.3.0", &classId))) {
         return nullptr;
@@ -77,7 +70,7 @@ OwnedDocument createDocument() {
     if (FAILED(object->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(&document)))) {
         return nullptr;
     }
-    return OwnedDocument(document);
+    return dom::OwnedDocument(document);
 }
 
 bool hasDocumentTypeDeclaration(std::u16string_view text) {
@@ -115,34 +108,26 @@ void configureDocument(IXMLDOMDocument2* document) {
     check(document->setProperty(property.get(), language.value()));
 }
 
-bool loadDocument(IXMLDOMDocument2* document, std::u16string_view text) {
+bool loadDocument(IXMLDOMDocument2* document, std::u16string_view text, ParseFailure& failure) {
     configureDocument(document);
-    if (std::optional<ParseFailure> outOfBounds = checkParseLimits(text)) {
-        failureSlot() = std::move(*outOfBounds);
-        return false;
-    }
     if (hasDocumentTypeDeclaration(text)) {
-        failureSlot() = ParseFailure{1, "a document type declaration is not accepted"};
+        failure = ParseFailure{1, "a document type declaration is not accepted"};
         return false;
     }
     const Bstr xml(text);
     VARIANT_BOOL loaded = VARIANT_FALSE;
     check(document->loadXML(xml.get(), &loaded));
     if (loaded != VARIANT_TRUE) {
-        recordParseError(document);
+        failure = parseErrorOf(document);
         return false;
     }
     // The DOM lets namespace errors pass; the text is refused for them as libxml2 refuses it.
-    if (std::optional<ParseFailure> failure = namespaceErrorIn(text)) {
-        failureSlot() = std::move(*failure);
+    if (std::optional<ParseFailure> namespaceError = namespaceErrorIn(text)) {
+        failure = std::move(*namespaceError);
         return false;
     }
-    failureSlot() = ParseFailure{};
+    failure = ParseFailure{};
     return true;
-}
-
-const ParseFailure& lastParseFailure() {
-    return failureSlot();
 }
 
 }  // namespace qor::xml

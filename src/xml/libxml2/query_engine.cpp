@@ -1,4 +1,4 @@
-#include "xml/query_engine.h"
+#include "xml/libxml2/query_engine.h"
 
 #include <libxml/hash.h>
 #include <libxml/parser.h>

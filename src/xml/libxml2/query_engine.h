@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "xml/simple_path.h"
+#include "xml/libxml2/simple_path.h"
 
 struct _xmlDoc;
 struct _xmlNode;

@@ -1,4 +1,4 @@
-#include "xml/parser_session.h"
+#include "xml/libxml2/parser_session.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -6,7 +6,6 @@
 #include <libxml/xmlerror.h>
 
 #include "platform/utf8.h"
-#include "xml/parse_limits.h"
 
 namespace qor::xml {
 
@@ -107,19 +106,11 @@ bool ParserSession::prepare(std::size_t textSize) {
     return context_ != nullptr;
 }
 
-_xmlDoc* ParserSession::parse(std::u16string_view text) {
-    if (text.empty()) {
-        lastFailure_ = ParseFailure{0, "the text is empty"};
-        return nullptr;
-    }
-    if (std::optional<ParseFailure> outOfBounds = checkParseLimits(text)) {
-        lastFailure_ = std::move(*outOfBounds);
-        return nullptr;
-    }
+_xmlDoc* ParserSession::parse(std::u16string_view text, ParseFailure& failure) {
     // Within the bounds, and every surrogate paired: the conversion is exact.
     const std::optional<std::string> utf8 = platform::toUtf8Strict(text);
     if (!utf8) {
-        lastFailure_ = ParseFailure{0, "an unpaired surrogate"};
+        failure = ParseFailure{0, "an unpaired surrogate"};
         return nullptr;
     }
     ++documentsParsed_;
@@ -132,17 +123,17 @@ _xmlDoc* ParserSession::parse(std::u16string_view text) {
     xmlDocPtr doc =
         xmlCtxtReadDoc(context_, BAD_CAST utf8->c_str(), nullptr, nullptr, kParseOptions);
     currentErrors = nullptr;
-    lastFailure_ = ParseFailure{};
+    failure = ParseFailure{};
     if (documentTypeSeen) {
-        lastFailure_.message = "a document type declaration is not accepted";
+        failure.message = "a document type declaration is not accepted";
     } else if (!context_->wellFormed || doc == nullptr) {
-        lastFailure_ = errors.fatal.empty() ? ParseFailure{0, "not well formed"} : errors.fatal;
+        failure = errors.fatal.empty() ? ParseFailure{0, "not well formed"} : errors.fatal;
     } else if (!context_->nsWellFormed) {
-        lastFailure_ = errors.namespaces.empty() ? ParseFailure{0, "not namespace-well-formed"}
-                                                 : errors.namespaces;
+        failure = errors.namespaces.empty() ? ParseFailure{0, "not namespace-well-formed"}
+                                            : errors.namespaces;
     }
     if (doc != nullptr &&
-        (!lastFailure_.empty() || doc->intSubset != nullptr || doc->extSubset != nullptr)) {
+        (!failure.empty() || doc->intSubset != nullptr || doc->extSubset != nullptr)) {
         xmlFreeDoc(doc);
         doc = nullptr;
     }

@@ -1,4 +1,4 @@
-#include "xml/simple_path.h"
+#include "xml/libxml2/simple_path.h"
 
 #include <libxml/tree.h>
 
