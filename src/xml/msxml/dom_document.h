@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "dom_backend.h"
+#include "xml/node_ref.h"
 #include "xml/parse_failure.h"
 
 namespace qor::xml {
