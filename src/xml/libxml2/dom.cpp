@@ -20,6 +20,17 @@ std::u16string fromXml(const xmlChar* text) {
                            : std::u16string();
 }
 
+// A namespace name. libxml2 keeps an ampersand written as a reference in a declaration's value as
+// "&#38;" (it is the only character it does so with, and a "&" never stands there otherwise).
+std::u16string namespaceName(const xmlNs* ns) {
+    std::u16string name = fromXml(ns->href);
+    for (std::size_t at = name.find(u"&#38;"); at != std::u16string::npos;
+         at = name.find(u"&#38;", at + 1)) {
+        name.replace(at, 5, u"&");
+    }
+    return name;
+}
+
 std::u16string qualified(const xmlNs* ns, const xmlChar* name) {
     if (ns == nullptr || ns->prefix == nullptr) {
         return fromXml(name);
@@ -142,7 +153,7 @@ std::u16string nameOf(RawNode node) {
 }
 
 std::u16string namespaceOf(RawNode element) {
-    return element->ns != nullptr ? fromXml(element->ns->href) : std::u16string();
+    return element->ns != nullptr ? namespaceName(element->ns) : std::u16string();
 }
 
 std::u16string valueOf(RawNode node) {
@@ -177,13 +188,13 @@ bool isSameNode(RawNode first, RawNode second) {
 Attributes attributesOf(RawNode element) {
     Attributes result;
     for (const xmlNs* ns = element->nsDef; ns != nullptr; ns = ns->next) {
-        result.declarations.push_back({fromXml(ns->prefix), fromXml(ns->href)});
+        result.declarations.push_back({fromXml(ns->prefix), namespaceName(ns)});
     }
     for (const xmlAttr* attribute = element->properties; attribute != nullptr;
          attribute = attribute->next) {
         result.attributes.push_back(
             {qualified(attribute->ns, attribute->name),
-             attribute->ns != nullptr ? fromXml(attribute->ns->href) : std::u16string(),
+             attribute->ns != nullptr ? namespaceName(attribute->ns) : std::u16string(),
              valueOfAttribute(attribute)});
     }
     return result;
@@ -194,7 +205,7 @@ std::optional<std::u16string> attributeValue(RawNode element, std::u16string_vie
     for (const xmlNs* ns = element->nsDef; ns != nullptr; ns = ns->next) {
         if (hasQualifiedName(wanted, ns->prefix != nullptr ? BAD_CAST "xmlns" : nullptr,
                              ns->prefix != nullptr ? ns->prefix : BAD_CAST "xmlns")) {
-            return fromXml(ns->href);
+            return namespaceName(ns);
         }
     }
     for (const xmlAttr* attribute = element->properties; attribute != nullptr;

@@ -30,7 +30,9 @@ constexpr int kParseOptions =
 bool documentTypeSeen = false;
 
 // The errors of the parse under way: the first that breaks well-formedness, and the first
-// namespace error. Warnings refuse nothing and are not kept.
+// namespace error. Warnings refuse nothing and are not kept, and neither does a namespace name
+// that is no RFC 3986 URI reference ("urn:é", "a b"): the Namespaces recommendation allows any
+// IRI reference, and the Windows DOM accepts them.
 struct ParseErrors {
     ParseFailure fatal;
     ParseFailure namespaces;
@@ -48,7 +50,8 @@ ParseFailure failureOf(const xmlError& error) {
 // Keeps the errors that can refuse a document; nothing is ever printed.
 void rememberError(void*, xmlErrorPtr error) {
     ParseErrors* errors = currentErrors;
-    if (errors == nullptr || error == nullptr || error->level < XML_ERR_ERROR) {
+    if (errors == nullptr || error == nullptr || error->level < XML_ERR_ERROR ||
+        error->code == XML_WAR_NS_URI) {
         return;
     }
     ParseFailure& kept = error->domain == XML_FROM_NAMESPACE ? errors->namespaces : errors->fatal;
@@ -128,9 +131,8 @@ _xmlDoc* ParserSession::parse(std::u16string_view text, ParseFailure& failure) {
         failure.message = "a document type declaration is not accepted";
     } else if (!context_->wellFormed || doc == nullptr) {
         failure = errors.fatal.empty() ? ParseFailure{0, "not well formed"} : errors.fatal;
-    } else if (!context_->nsWellFormed) {
-        failure = errors.namespaces.empty() ? ParseFailure{0, "not namespace-well-formed"}
-                                            : errors.namespaces;
+    } else if (!context_->nsWellFormed && !errors.namespaces.empty()) {
+        failure = errors.namespaces;
     }
     if (doc != nullptr &&
         (!failure.empty() || doc->intSubset != nullptr || doc->extSubset != nullptr)) {

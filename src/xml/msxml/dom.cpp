@@ -3,6 +3,7 @@
 
 #include <msxml2.h>
 
+#include <iterator>
 #include <unordered_set>
 #include <utility>
 
@@ -192,26 +193,18 @@ NodeRef documentElement(RawDocument document) {
 }
 
 Kind kindOf(RawNode node) {
+    // By DOMNodeType: none, element, attribute, text, CDATA section, entity reference, entity,
+    // processing instruction, comment, document.
+    static constexpr Kind kKinds[] = {
+        Kind::kOther,   Kind::kElement, Kind::kOther, Kind::kText,
+        Kind::kCdata,   Kind::kOther,   Kind::kOther, Kind::kProcessingInstruction,
+        Kind::kComment, Kind::kDocument};
     DOMNodeType type = NODE_INVALID;
-    if (FAILED(node->get_nodeType(&type))) {
+    if (FAILED(node->get_nodeType(&type)) || type < 0 ||
+        type >= static_cast<int>(std::size(kKinds))) {
         return Kind::kOther;
     }
-    switch (type) {
-        case NODE_ELEMENT:
-            return Kind::kElement;
-        case NODE_TEXT:
-            return Kind::kText;
-        case NODE_CDATA_SECTION:
-            return Kind::kCdata;
-        case NODE_COMMENT:
-            return Kind::kComment;
-        case NODE_PROCESSING_INSTRUCTION:
-            return Kind::kProcessingInstruction;
-        case NODE_DOCUMENT:
-            return Kind::kDocument;
-        default:
-            return Kind::kOther;
-    }
+    return kKinds[type];
 }
 
 std::u16string nameOf(RawNode node) {
