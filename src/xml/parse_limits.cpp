@@ -72,8 +72,11 @@ class LimitScanner {
         }
         if (opens(u"/")) {
             closeElement();
+        } else if (opens(u"!DOCTYPE")) {
+            // Messages never need one; refused before any parser could read an entity.
+            return refuse(position_, "a document type declaration is not accepted");
         } else if (opens(u"!")) {
-            skipToTagEnd();  // a declaration; every back end refuses it
+            skipToTagEnd();  // a declaration, which no parser accepts here
         } else {
             return startTag();
         }

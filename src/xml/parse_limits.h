@@ -40,10 +40,11 @@ struct StartTagCounts {
     bool operator==(const StartTagCounts&) const = default;
 };
 
-// Null when the text keeps within the bounds and holds no unpaired surrogate (no XML text can);
-// otherwise the first place where it does not. For well-formed text the counts are exact; for
-// text that is not, they never fall below what a parser would count before giving up on it.
-// With `counts`, the counts of every start tag are added to it in document order.
+// Null when the text keeps within the bounds and holds no unpaired surrogate (no XML text can) and
+// no document type declaration (QOR refuses them); otherwise the first place where it does not. For
+// well-formed text the counts are exact; for text that is not, they never fall below what a parser
+// would count before giving up on it. With `counts`, the counts of every start tag are added to it
+// in document order.
 std::optional<ParseFailure> checkParseLimits(std::u16string_view text,
                                              std::vector<StartTagCounts>* counts = nullptr);
 

@@ -21,13 +21,6 @@ bool isXmlSpace(char16_t unit) {
     return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
 }
 
-// The position after a construct that starts at `position` and ends with `end`; npos when it
-// does not end.
-std::size_t skipPast(std::u16string_view text, std::size_t position, std::u16string_view end) {
-    const std::size_t found = text.find(end, position);
-    return found == std::u16string_view::npos ? found : found + end.size();
-}
-
 // Why the DOM refused a text.
 ParseFailure parseErrorOf(IXMLDOMDocument2* document) {
     ParseFailure failure;
@@ -73,27 +66,6 @@ dom::OwnedDocument createDocument() {
     return dom::OwnedDocument(document);
 }
 
-bool hasDocumentTypeDeclaration(std::u16string_view text) {
-    std::size_t position = 0;
-    if (!text.empty() && text.front() == 0xFEFF) {
-        position = 1;  // byte order mark
-    }
-    while (position < text.size()) {
-        if (isXmlSpace(text[position])) {
-            ++position;
-        } else if (text.substr(position, 2) == u"<?") {
-            position = skipPast(text, position + 2, u"?>");
-        } else if (text.substr(position, 4) == u"<!--") {
-            position = skipPast(text, position + 4, u"-->");
-        } else {
-            // The first other construct: a declaration, or the root element (after which a
-            // declaration is no longer well formed and the DOM refuses it).
-            return text.substr(position, 9) == u"<!DOCTYPE";
-        }
-    }
-    return false;
-}
-
 void configureDocument(IXMLDOMDocument2* document) {
     check(document->put_async(VARIANT_FALSE));
     check(document->put_resolveExternals(VARIANT_FALSE));
@@ -110,10 +82,6 @@ void configureDocument(IXMLDOMDocument2* document) {
 
 bool loadDocument(IXMLDOMDocument2* document, std::u16string_view text, ParseFailure& failure) {
     configureDocument(document);
-    if (hasDocumentTypeDeclaration(text)) {
-        failure = ParseFailure{1, "a document type declaration is not accepted"};
-        return false;
-    }
     const Bstr xml(text);
     VARIANT_BOOL loaded = VARIANT_FALSE;
     check(document->loadXML(xml.get(), &loaded));

@@ -18,13 +18,8 @@ dom::OwnedDocument createDocument();
 void configureDocument(IXMLDOMDocument2* document);
 
 // Loads a whole text, within the bounds of parse_limits.h, into a new document made by
-// createDocument(), configured as above. True when it is namespace-well-formed and has no document
-// type declaration; otherwise false, with the reason in `failure`. Throws DomError when a DOM call
-// fails.
+// createDocument(), configured as above. True when it is namespace-well-formed; otherwise false,
+// with the reason in `failure`. Throws DomError when a DOM call fails.
 bool loadDocument(IXMLDOMDocument2* document, std::u16string_view text, ParseFailure& failure);
-
-// True when the text's prolog holds a document type declaration. Such documents are refused
-// before the DOM sees them: no entity is ever declared, expanded or fetched.
-bool hasDocumentTypeDeclaration(std::u16string_view text);
 
 }  // namespace qor::xml
