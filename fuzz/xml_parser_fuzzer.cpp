@@ -19,10 +19,16 @@ using qor::xml::XMLParser;
 namespace {
 
 // Whatever the wrapper writes parses again, namespace-aware, unless building made it exceed a
-// parser bound (attributes per element, namespaces in scope, nesting depth).
-void checkParsesAgain(const std::u16string& markup) {
+// parser bound (attributes per element, namespaces in scope, nesting depth), and is then written
+// as it was: `rewritten` is what the whole document parsed from `markup` must give.
+void checkParsesAgain(const std::u16string& markup, const std::u16string& rewritten) {
     XMLParser again;
     if (again.initWithXMLString(markup)) {
+        std::u16string written;
+        if (!again.getXMLString(written) || written != rewritten) {
+            std::fprintf(stderr, "written markup is written otherwise once parsed again\n");
+            std::abort();
+        }
         return;
     }
     const std::string& why = XMLParser::lastParseFailure().message;
@@ -119,12 +125,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
                     break;
                 case 10:
                     if (document.getXMLStringOfNode(node, out)) {
-                        checkParsesAgain(out);
+                        checkParsesAgain(out, out + u"\n");
                     }
                     break;
                 default:
                     if (document.getXMLString(out)) {
-                        checkParsesAgain(out);
+                        checkParsesAgain(out, out);
                     }
                     break;
             }
