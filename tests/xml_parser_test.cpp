@@ -900,6 +900,29 @@ TEST_F(XmlParserTest, WrittenMarkupParsesAgainAndIsWrittenTheSame) {
     EXPECT_TRUE(moved.addChildToNode(moved.getNodeForXQuery(u"//*[local-name()='x']"),
                                      moved.getNodeForXQuery(u"/r/t")));
     EXPECT_EQ(serialised(moved), u"<r><s xmlns:a=\"urn:a\"/><t><a:x xmlns:a=\"urn:a\"/></t></r>\n");
+
+    // Moved under a prefix bound otherwise, or out of a default namespace, and then copied or
+    // written on its own, a subtree keeps its names' namespaces.
+    XMLParser tree = parserWith(
+        u"<r xmlns:p='urn:a' xmlns='urn:d'><f xmlns:p='urn:b'/><p:c/><x xmlns=''/><c/></r>");
+    const XmlElement f = tree.getNodeForXQuery(u"/*/*[1]");
+    const XmlElement x = tree.getNodeForXQuery(u"/*/*[3]");
+    EXPECT_TRUE(tree.addChildToNode(tree.getNodeForXQuery(u"/*/*[2]"), f));
+    EXPECT_TRUE(tree.addChildToNode(tree.getNodeForXQuery(u"/*/*[3]"), x));
+    const std::u16string whole =
+        u"<r xmlns:p=\"urn:a\" xmlns=\"urn:d\"><f xmlns:p=\"urn:b\"><p:c xmlns:p=\"urn:a\"/></f>"
+        u"<x xmlns=\"\"><c xmlns=\"urn:d\"/></x></r>\n";
+    EXPECT_EQ(serialised(tree), whole);
+    if (test::copiesKeepMovedNamespaces()) {
+        XmlElement root;
+        tree.getRootNode(root);
+        XMLParser copy(&logger);
+        ASSERT_TRUE(copy.initWithNode(root));
+        EXPECT_EQ(serialised(copy), whole);
+    }
+    std::u16string inner;
+    EXPECT_TRUE(tree.getXMLStringOfNode(x, inner));
+    EXPECT_EQ(inner, u"<x xmlns=\"\"><c xmlns=\"urn:d\"/></x>");
     EXPECT_THAT(logger.reports, IsEmpty());
 }
 

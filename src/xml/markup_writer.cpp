@@ -1,6 +1,7 @@
 #include "xml/markup_writer.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -97,53 +98,75 @@ class MarkupWriter {
                            [&](const auto& binding) { return binding.first == prefix; });
     }
 
-    void declare(std::u16string_view prefix, std::u16string_view uri) {
-        out_.append(prefix.empty() ? u" xmlns" : u" xmlns:").append(prefix).append(u"=\"");
-        appendEscaped(out_, uri, true);
-        out_.append(u"\"");
-        scope_.emplace_back(prefix, uri);
+    // The name to write for an element's or attribute's `name` in namespace `uri`: the name
+    // itself, its prefix bound in this start tag where the markup written so far binds it to
+    // something else; under a fresh prefix where this start tag binds the prefix to another name
+    // already (a DOM's moves can leave one prefix standing for two names on one element). A
+    // prefix is never bound to no name ("xmlns:p=\"\"" is no declaration).
+    std::u16string nameFor(const std::u16string& name, const std::u16string& uri,
+                           std::size_t mark) {
+        const std::u16string_view prefix = prefixOf(name);
+        if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri) {
+            return name;
+        }
+        if (!declaredSince(prefix, mark)) {
+            scope_.emplace_back(prefix, uri);
+            return name;
+        }
+        if (prefix.empty()) {
+            return name;  // an unprefixed name has no other spelling
+        }
+        std::u16string fresh;
+        for (int n = 1; fresh.empty() || declaredSince(fresh, mark); ++n) {
+            const std::string digits = std::to_string(n);
+            fresh = u"ns" + std::u16string(digits.begin(), digits.end());
+        }
+        scope_.emplace_back(fresh, uri);
+        return fresh + name.substr(prefix.size());
     }
 
-    // Declares a prefix (or the default namespace) where the markup written so far binds it to
-    // something else, unless this start tag declares it already. A prefix is never declared
-    // empty ("xmlns:p=\"\"" is no declaration).
-    void declareIfNeeded(std::u16string_view prefix, std::u16string_view uri, std::size_t mark) {
-        if ((!prefix.empty() && uri.empty()) || boundInOutput(prefix) == uri ||
-            declaredSince(prefix, mark)) {
-            return;
-        }
-        declare(prefix, uri);
+    void writeDeclaration(const std::pair<std::u16string, std::u16string>& binding) {
+        out_.append(binding.first.empty() ? u" xmlns" : u" xmlns:")
+            .append(binding.first)
+            .append(u"=\"");
+        appendEscaped(out_, binding.second, true);
+        out_.append(u"\"");
     }
 
     // An element: its own namespace declarations, then those its names need that the markup
     // written so far lacks (a subtree written on its own or moved keeps its meaning), then its
     // other attributes.
     void writeElement(dom::RawNode element) {
-        const std::u16string name = dom::nameOf(element);
-        out_.append(u"<").append(name);
         const std::size_t mark = scope_.size();
         const dom::Attributes attributes = dom::attributesOf(element);
         for (const dom::Declaration& declaration : attributes.declarations) {
             if (declaration.prefix != u"xml" && !declaredSince(declaration.prefix, mark)) {
-                declare(declaration.prefix, declaration.uri);
+                scope_.emplace_back(declaration.prefix, declaration.uri);
             }
         }
-        const std::u16string_view prefix = prefixOf(name);
-        declareIfNeeded(prefix, namespaceFor(dom::namespaceOf(element), element, prefix), mark);
+        const std::u16string ownName = dom::nameOf(element);
+        const std::u16string name = nameFor(
+            ownName, namespaceFor(dom::namespaceOf(element), element, prefixOf(ownName)), mark);
+        std::vector<std::u16string> names;
+        names.reserve(attributes.attributes.size());
         for (const dom::Attribute& attribute : attributes.attributes) {
-            const std::u16string_view attributePrefix = prefixOf(attribute.name);
-            if (!attributePrefix.empty() && attributePrefix != u"xml") {
-                declareIfNeeded(attributePrefix,
-                                namespaceFor(attribute.uri, element, attributePrefix), mark);
-            }
+            const std::u16string_view prefix = prefixOf(attribute.name);
+            names.push_back(
+                prefix.empty() || prefix == u"xml"
+                    ? attribute.name
+                    : nameFor(attribute.name, namespaceFor(attribute.uri, element, prefix), mark));
         }
         if (std::exchange(hoist_, false)) {
             std::vector<std::u16string> inner;
             hoistFrom(element, inner);
         }
-        for (const dom::Attribute& attribute : attributes.attributes) {
-            out_.append(u" ").append(attribute.name).append(u"=\"");
-            appendEscaped(out_, attribute.value, true);
+        out_.append(u"<").append(name);
+        for (std::size_t binding = mark; binding < scope_.size(); ++binding) {
+            writeDeclaration(scope_[binding]);
+        }
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            out_.append(u" ").append(names[index]).append(u"=\"");
+            appendEscaped(out_, attributes.attributes[index].value, true);
             out_.append(u"\"");
         }
         if (dom::NodeRef child = dom::firstChild(element); !child) {
@@ -166,17 +189,18 @@ class MarkupWriter {
 
     void hoist(const std::vector<std::u16string>& inner, std::u16string_view prefix,
                const std::u16string& uri, dom::RawNode element) {
-        if (!declaredBelowTop(inner, prefix)) {
+        if (!prefix.empty() && !declaredBelowTop(inner, prefix)) {
             const std::u16string bound = namespaceFor(uri, element, prefix);
             if (!bound.empty()) {
-                declare(prefix, bound);
+                scope_.emplace_back(prefix, bound);
             }
         }
     }
 
     // Declares on the top element, in the order of first use, the prefixes the descendants of
     // `element` use that no declaration inside the subtree binds: what a copy of the subtree in
-    // a document of its own carries.
+    // a document of its own carries. Not the default namespace: the top element's own name fixes
+    // it there, and a descendant declares it where it needs another.
     void hoistFrom(dom::RawNode element, std::vector<std::u16string>& inner) {
         for (dom::NodeRef child = dom::firstChild(element); child;
              child = dom::nextSibling(child.get())) {

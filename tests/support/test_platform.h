@@ -49,4 +49,9 @@ void markForeignArchitecture(const std::string& path);
 // so qor-host's messages there name the file without a line).
 bool domTellsLines();
 
+// True when a copy of a subtree holding a node moved within its document keeps that node's
+// namespace (libxml2 does, as QOR keeps its tree; Wine's DOM copies look a moved node's prefix up
+// where the node stands now). QOR's own messages never move a node within a document.
+bool copiesKeepMovedNamespaces();
+
 }  // namespace qor::test

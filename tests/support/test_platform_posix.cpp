@@ -70,6 +70,10 @@ const LoadFailureReasons& loadFailureReasons() {
     return reasons;
 }
 
+bool copiesKeepMovedNamespaces() {
+    return true;
+}
+
 bool domTellsLines() {
     return true;
 }

@@ -74,6 +74,10 @@ const LoadFailureReasons& loadFailureReasons() {
     return reasons;
 }
 
+bool copiesKeepMovedNamespaces() {
+    return false;
+}
+
 bool domTellsLines() {
     return false;
 }

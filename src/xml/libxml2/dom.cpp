@@ -7,6 +7,7 @@
 
 #include "platform/utf8.h"
 #include "xml/dom_error.h"
+#include "xml/libxml2/namespace_reconciler.h"
 #include "xml/libxml2/parser_session.h"
 #include "xml/libxml2/query_engine.h"
 #include "xml/xml_name.h"
@@ -83,6 +84,15 @@ std::string localPartOf(std::u16string_view name) {
 struct FreeNode {
     void operator()(xmlNode* node) const { xmlFreeNode(node); }
 };
+
+// Makes a node without a parent the last child of `parent`. Every name in libxml2's tree points at
+// a declaration, which its copy and search functions expect to be in scope: the subtree gets the
+// declarations it needs where it now stands. Once attached, the parent owns the node, also when
+// that then runs out of memory.
+void attach(xmlNode* parent, xmlNode* child) {
+    xmlAddChild(parent, child);
+    reconcileNamespaces(child);
+}
 
 }  // namespace
 
@@ -235,7 +245,7 @@ void appendElement(RawNode parent, std::u16string_view name, std::u16string_view
         }
         xmlAddChild(element.get(), textNode);
     }
-    xmlAddChild(parent, element.release());
+    attach(parent, element.release());
 }
 
 void setAttribute(RawNode element, std::u16string_view name, std::u16string_view,
@@ -249,7 +259,7 @@ void setAttribute(RawNode element, std::u16string_view name, std::u16string_view
 
 void appendChild(RawNode parent, RawNode child) {
     xmlUnlinkNode(child);
-    xmlAddChild(parent, child);
+    attach(parent, child);
 }
 
 NodeRef importNode(RawNode node, RawDocument document) {
