@@ -61,7 +61,7 @@ int32_t lineOf(RawNode node);
 NodeRef parentOf(RawNode node);
 NodeRef firstChild(RawNode node);
 NodeRef nextSibling(RawNode node);
-// True when two references are to one node.
+// True when two references to nodes of one document are to the same node.
 bool isSameNode(RawNode first, RawNode second);
 // Throws AttributeMapError when the attribute map cannot be had or counted.
 Attributes attributesOf(RawNode element);
@@ -76,7 +76,8 @@ void appendElement(RawNode parent, std::u16string_view name, std::u16string_view
 void setAttribute(RawNode element, std::u16string_view name, std::u16string_view uri,
                   std::u16string_view value);
 // Moves a node of the same document, or a parentless copy made by importNode, to the end of
-// `parent`'s children (an element, or the document node of an empty document).
+// `parent`'s children (an element, or the document node of an empty document). Its names keep
+// their namespaces.
 void appendChild(RawNode parent, RawNode child);
 // A deep copy of a node for `document`, not yet in its tree.
 NodeRef importNode(RawNode node, RawDocument document);
