@@ -24,10 +24,15 @@ std::u16string fromXml(const xmlChar* text) {
 // A namespace name. libxml2 keeps an ampersand written as a reference in a declaration's value as
 // "&#38;" (it is the only character it does so with, and a "&" never stands there otherwise).
 std::u16string namespaceName(const xmlNs* ns) {
-    std::u16string name = fromXml(ns->href);
-    for (std::size_t at = name.find(u"&#38;"); at != std::u16string::npos;
-         at = name.find(u"&#38;", at + 1)) {
-        name.replace(at, 5, u"&");
+    std::u16string stored = fromXml(ns->href);
+    if (stored.find(u'&') == std::u16string::npos) {
+        return stored;
+    }
+    std::u16string name;
+    for (std::size_t at = 0; at < stored.size();) {
+        const bool reference = stored.compare(at, 5, u"&#38;") == 0;
+        name += reference ? u'&' : stored[at];
+        at += reference ? 5 : 1;
     }
     return name;
 }
