@@ -24,7 +24,7 @@ class MarkupWriter {
     void write(dom::RawNode node) {
         switch (dom::kindOf(node)) {
             case dom::Kind::kDocument:
-                writeChildren(node, u"\n");
+                writeSiblings(dom::firstChild(node), u"\n");
                 break;
             case dom::Kind::kElement:
                 writeElement(node);
@@ -57,9 +57,9 @@ class MarkupWriter {
     }
 
   private:
-    void writeChildren(dom::RawNode node, std::u16string_view after) {
-        for (dom::NodeRef child = dom::firstChild(node); child;
-             child = dom::nextSibling(child.get())) {
+    // `child` and the siblings after it, each followed by `after` when it wrote anything.
+    void writeSiblings(dom::NodeRef child, std::u16string_view after) {
+        for (; child; child = dom::nextSibling(child.get())) {
             const std::size_t before = out_.size();
             write(child.get());
             if (out_.size() != before) {
@@ -173,7 +173,7 @@ class MarkupWriter {
             out_.append(u"/>");
         } else {
             out_.append(u">");
-            writeChildren(element, u"");
+            writeSiblings(std::move(child), u"");
             out_.append(u"</").append(name).append(u">");
         }
         scope_.resize(mark);
